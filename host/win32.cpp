@@ -1,0 +1,25 @@
+// The Windows side of the module: its entry routine and the system seam.
+#include <windows.h>
+
+#include "host/system.h"
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }
+
+namespace orbitrix::sys {
+
+bool CursorPos(Point* p) {
+  POINT pt;
+  if (!GetCursorPos(&pt)) return false;
+  p->x = pt.x;
+  p->y = pt.y;
+  return true;
+}
+
+bool CtrlHeld() { return (GetKeyState(VK_CONTROL) & 0x8000) != 0; }
+
+void* LoadButtonBitmap(void* module) {
+  return LoadImageA(static_cast<HINSTANCE>(module), "IDB_BITMAP1", IMAGE_BITMAP, 22, 26,
+                    LR_CREATEDIBSECTION);
+}
+
+}  // namespace orbitrix::sys

@@ -1,0 +1,55 @@
+// The release: the end of the drag, and snapping onto right angles.
+#include "tool/snap.h"
+
+#include <cmath>
+#include <cstdlib>
+
+#include "host/module.h"
+#include "host/options.h"
+#include "host/system.h"
+#include "tool/drag.h"
+#include "tool/view.h"
+
+namespace orbitrix {
+
+namespace {
+
+// Truncation toward zero is defined only inside the int32_t range.
+bool InInt32Range(float a) { return a >= -2147483648.0f && a < 2147483648.0f; }
+
+}  // namespace
+
+bool IsNearRightAngle(float degrees) {
+  if (!InInt32Range(degrees)) return false;  // also rejects NaN
+  const int32_t whole = static_cast<int32_t>(degrees);
+  const int32_t r = std::abs(whole % 90);
+  return r > 70 || r < 20;
+}
+
+float RoundToRightAngle(float degrees) {
+  if (!InInt32Range(degrees)) return degrees;
+  // The 0.25 bias is enough inside the near bands and keeps the rounding
+  // direction the band test implies.
+  const double quarters = degrees / 90.0 + (degrees >= 0.0f ? 0.25 : -0.25);
+  const int32_t k = static_cast<int32_t>(quarters);
+  return static_cast<float>(k * 90);
+}
+
+int32_t Release(ViewHandle view, uint32_t refreshTarget, void* context) {
+  WriteDragState(context, kIdle);
+  if (!IsPerspective(view)) return 0;
+
+  const bool snap = SnapToRightAngles() && (!SnapOnlyWithCtrl() || sys::CtrlHeld());
+  if (snap) {
+    CameraValues camera = ReadCamera(view);
+    if (!IsNearRightAngle(camera.heading()) || !IsNearRightAngle(camera.pitch())) return 0;
+    camera.setHeading(RoundToRightAngle(camera.heading()));
+    camera.setPitch(RoundToRightAngle(camera.pitch()));
+    WriteCamera(view, camera);
+  }
+  WriteViewAttribute(view, "TempOrtho", snap && TemporaryParallel());
+  RefreshViews()(refreshTarget, -1);
+  return 0;
+}
+
+}  // namespace orbitrix
