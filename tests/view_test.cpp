@@ -1,0 +1,130 @@
+// Reading view attributes: the conversion, the two host calls, and hosts
+// that break their contract.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "sim/desktop.h"
+#include "sim/host.h"
+#include "tool/view.h"
+
+using namespace orbitrix;
+
+namespace {
+
+int32_t Parse(const std::string& s) { return ParseDecimal(s.data(), s.size()); }
+
+TEST(ParseDecimal, FollowsTheCRuntimeRules) {
+  EXPECT_EQ(Parse(" 7"), 7);
+  EXPECT_EQ(Parse("-0"), 0);
+  EXPECT_EQ(Parse("12ab"), 12);
+  EXPECT_EQ(Parse("abc"), 0);
+  EXPECT_EQ(Parse(""), 0);
+  EXPECT_EQ(Parse("+5"), 5);
+  EXPECT_EQ(Parse("-42"), -42);
+  EXPECT_EQ(Parse(" \t\n\v\f\r3"), 3);
+  EXPECT_EQ(Parse("--1"), 0);
+  EXPECT_EQ(Parse("+-1"), 0);
+  EXPECT_EQ(Parse("- 1"), 0);
+  EXPECT_EQ(Parse("1 2"), 1);
+  EXPECT_EQ(Parse(std::string("4\0" "5", 3)), 4);
+}
+
+TEST(ParseDecimal, SaturatesBeyondTheInt32Range) {
+  EXPECT_EQ(Parse("2147483647"), INT_MAX);
+  EXPECT_EQ(Parse("2147483648"), INT_MAX);
+  EXPECT_EQ(Parse("-2147483648"), INT_MIN);
+  EXPECT_EQ(Parse("-2147483649"), INT_MIN);
+  EXPECT_EQ(Parse("000000000000000000001"), 1);
+  EXPECT_EQ(Parse("99999999999999999999999999"), INT_MAX);
+  EXPECT_EQ(Parse("-99999999999999999999999999"), INT_MIN);
+}
+
+TEST(ParseDecimal, NeverReadsPastTheBuffer) {
+  // Heap copies of exactly n bytes: ASan reports any read past them.
+  for (const std::string& s : {std::string("123"), std::string("   "), std::string("-"),
+                               std::string("99999999999")}) {
+    std::unique_ptr<char[]> exact(new char[s.size()]);
+    std::memcpy(exact.get(), s.data(), s.size());
+    EXPECT_EQ(ParseDecimal(exact.get(), s.size()), Parse(s)) << s;
+  }
+  EXPECT_EQ(ParseDecimal("123", 2), 12);
+  EXPECT_EQ(ParseDecimal("7", 0), 0);
+}
+
+struct ReaderTest : ::testing::Test {
+  sim::Host host{sim::LinkedPlugin()};
+  sim::View& view = host.view(1);
+  void SetUp() override {
+    sim::fake::Reset();
+    host.Bind();
+  }
+  sim::Attribute& uv() { return view.attributes["UV"]; }
+};
+
+TEST_F(ReaderTest, AbsentAttributesGiveTheirFallback) {
+  EXPECT_EQ(ReadViewAttributeInt(1, "UV", 0), 0);
+  EXPECT_EQ(ReadViewAttributeInt(1, "Pers", 1), 1);
+  view.attributes["Pers"].sizeAnswer = 0;
+  view.attributes["Pers"].value = "0";
+  EXPECT_EQ(ReadViewAttributeInt(1, "Pers", 1), 1);
+  view.attributes["Pers"].sizeAnswer = -1;  // 0xFFFFFFFF
+  EXPECT_EQ(ReadViewAttributeInt(1, "Pers", 1), 1);
+  view.attributes["Pers"].sizeAnswer = INT_MIN;
+  EXPECT_EQ(ReadViewAttributeInt(1, "Pers", 1), 1);
+  EXPECT_EQ(host.calls().size(), 5u) << "no value query after a size of 0 or less";
+}
+
+TEST_F(ReaderTest, AsksForTheSizeThenTheValue) {
+  uv().value = " 7";
+  EXPECT_EQ(ReadViewAttributeInt(1, "UV", 0), 7);
+  EXPECT_EQ(host.calls(), (std::vector<std::string>{"GetViewAttribute(1,\"UV\",null,0)",
+                                                    "GetViewAttribute(1,\"UV\",buffer,3)"}));
+}
+
+TEST_F(ReaderTest, PresentButNotANumberReadsAsZero) {
+  view.attributes["Pers"].value = "yes";
+  EXPECT_EQ(ReadViewAttributeInt(1, "Pers", 1), 0);
+  view.attributes["Pers"].value = "";
+  EXPECT_EQ(ReadViewAttributeInt(1, "Pers", 1), 0);
+}
+
+TEST_F(ReaderTest, AFailedValueQueryGivesTheFallback) {
+  uv().value = "5";
+  uv().valueAnswer = 0;
+  EXPECT_EQ(ReadViewAttributeInt(1, "UV", -3), -3);
+  uv().valueAnswer = -1;
+  EXPECT_EQ(ReadViewAttributeInt(1, "UV", -3), -3);
+}
+
+TEST_F(ReaderTest, AnUnterminatedValueIsReadFromItsNBytesAlone) {
+  uv().value = "12345678";
+  uv().terminated = false;
+  uv().sizeAnswer = 5;
+  EXPECT_EQ(ReadViewAttributeInt(1, "UV", 0), 12345);
+  uv().sizeAnswer = 200;  // beyond the stack buffer: the heap copy is exactly n bytes
+  EXPECT_EQ(ReadViewAttributeInt(1, "UV", 0), INT_MAX);
+}
+
+TEST_F(ReaderTest, LongValuesAreReadToo) {
+  uv().value = std::string(150, ' ') + "-42";
+  EXPECT_EQ(ReadViewAttributeInt(1, "UV", 0), -42);
+}
+
+TEST_F(ReaderTest, ASizeTheHeapCannotSupplyGivesTheFallbackWithoutTheValueQuery) {
+  uv().value = "1";
+  uv().sizeAnswer = INT_MAX;
+  EXPECT_EQ(ReadViewAttributeInt(1, "UV", 9), 9);
+  EXPECT_EQ(host.calls().size(), 1u);
+}
+
+TEST_F(ReaderTest, AnUnboundServiceIsNeverCalled) {
+  MCP_InitializePluginProc(kGetViewAttribute, nullptr);
+  EXPECT_EQ(ReadViewAttributeInt(1, "UV", 4), 4);
+  EXPECT_TRUE(host.log.empty());
+}
+
+}  // namespace

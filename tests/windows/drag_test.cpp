@@ -1,0 +1,74 @@
+// A real drag through the real loader: the cursor moved with SetCursorPos and
+// Ctrl set with SetKeyboardState, read back by the module through Windows.
+#include <windows.h>
+
+#include "host/options.h"
+#include "sim/desktop.h"
+#include "sim/host.h"
+#include "tests/windows/loaded.h"
+
+namespace {
+
+struct RealDrag : ::testing::Test {
+  sim::Host host{LoadedPlugin()};
+  sim::View& view = host.view(7);
+
+  void SetUp() override {
+    ASSERT_TRUE(host.Start());
+    view.attributes["UV"].value = "0";
+    view.attributes["Pers"].value = "1";
+    sim::SetCtrl(false);
+    POINT p;
+    sim::SetCursor(123, 45);
+    ASSERT_TRUE(GetCursorPos(&p));
+    ASSERT_EQ(p.x, 123) << "the cursor must be settable here";
+  }
+
+  void MoveTo(int32_t x, int32_t y) {
+    sim::SetCursor(x, y);
+    ASSERT_EQ(host.Move(7), 0);
+  }
+};
+
+TEST_F(RealDrag, TurnsSnapsWithCtrlAndClearsOnTheNextPress) {
+  host.SetOption(orbitrix::kSnapOnlyWithCtrl, 1);
+  view.setAngles(30, 10);
+  sim::SetCursor(100, 100);
+  ASSERT_EQ(host.Press(7), 0);
+  EXPECT_EQ(host.dragState(), 1);
+  MoveTo(150, 80);
+  EXPECT_EQ(view.heading(), 80.0f);
+  EXPECT_EQ(view.pitch(), -10.0f);
+  MoveTo(162, 95);  // heading 92, pitch 5
+  EXPECT_EQ(host.dragState(), 2);
+
+  // Without Ctrl the Ctrl-only mode does not snap.
+  ASSERT_EQ(host.Release(7), 0);
+  EXPECT_EQ(view.heading(), 92.0f);
+  EXPECT_EQ(view.text("TempOrtho"), "0");
+
+  sim::SetCtrl(true);
+  ASSERT_EQ(host.Release(7), 0);
+  EXPECT_EQ(view.heading(), 90.0f);
+  EXPECT_EQ(view.pitch(), 0.0f);
+  EXPECT_EQ(view.text("TempOrtho"), "1");
+  sim::SetCtrl(false);
+
+  ASSERT_EQ(host.Press(7), 0);
+  EXPECT_EQ(view.text("TempOrtho"), "0");
+}
+
+TEST_F(RealDrag, PitchLimitAndSnapWithoutCtrlMode) {
+  host.SetOption(orbitrix::kSnapOnlyWithCtrl, 0);
+  view.setAngles(0, 80);
+  sim::SetCursor(200, 200);
+  ASSERT_EQ(host.Press(7), 0);
+  MoveTo(205, 225);
+  EXPECT_EQ(view.pitch(), 90.0f);
+  ASSERT_EQ(host.Release(7), 0);
+  EXPECT_EQ(view.heading(), 0.0f);
+  EXPECT_EQ(view.pitch(), 90.0f);
+  EXPECT_EQ(host.dragState(), 0);
+}
+
+}  // namespace
