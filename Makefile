@@ -1,5 +1,5 @@
 # The front door. Every target first installs what the machine lacks.
-.PHONY: setup dll test test-native test-windows clean
+.PHONY: setup dll test test-native test-windows demo clean
 
 setup:
 	@bash scripts/setup.sh
@@ -20,6 +20,14 @@ test-windows: setup
 	cmake --preset windows >/dev/null
 	cmake --build --preset windows
 	ctest --preset windows
+
+# Plays the tour at the freshly built module under Wine: its trace on the
+# terminal, its picture in build/demo.svg.
+demo: setup
+	cmake --preset windows >/dev/null
+	cmake --build --preset windows --target orbitrix orbitrix-sim
+	scripts/wine-run.sh build/windows/orbitrix-sim.exe --svg build/demo.svg examples/tour.session
+	@echo "wrote build/demo.svg"
 
 clean:
 	rm -rf build dist

@@ -1,0 +1,107 @@
+// orbitrix-sim: loads the plug-in as the host does, plays a session script at
+// it and shows what happened.
+//
+//   orbitrix-sim [--plugin PATH] [--svg FILE] [--json] SESSION
+//
+// Exits 0 when every expectation held, 1 when one failed, 2 when the script,
+// the arguments or the plug-in could not be used.
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "sim/desktop.h"
+#include "sim/session.h"
+#include "sim/trace.h"
+
+namespace {
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "orbitrix-sim: %s\n", message.c_str());
+  return 2;
+}
+
+std::string Utf8FromCp932(const char* text) {
+  const int wide = MultiByteToWideChar(932, 0, text, -1, nullptr, 0);
+  if (wide <= 0) return text;
+  std::wstring w(static_cast<size_t>(wide), L'\0');
+  MultiByteToWideChar(932, 0, text, -1, w.data(), wide);
+  const int bytes = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string u(static_cast<size_t>(bytes), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, u.data(), bytes, nullptr, nullptr);
+  u.resize(static_cast<size_t>(bytes) - 1);
+  return u;
+}
+
+void Print(const std::string& s) { std::fwrite(s.data(), 1, s.size(), stdout); }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // The trace is UTF-8 with plain line ends, whatever the console thinks.
+  _setmode(_fileno(stdout), _O_BINARY);
+  std::string pluginPath = "dist/orbitrix.mcp", svgPath, sessionPath;
+  bool json = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--json")
+      json = true;
+    else if ((arg == "--plugin" || arg == "--svg") && i + 1 < argc)
+      (arg == "--plugin" ? pluginPath : svgPath) = argv[++i];
+    else if (arg[0] != '-' && sessionPath.empty())
+      sessionPath = arg;
+    else
+      sessionPath.clear(), i = argc;
+  }
+  if (sessionPath.empty())
+    return Fail("usage: orbitrix-sim [--plugin PATH] [--svg FILE] [--json] SESSION");
+
+  std::ifstream in(sessionPath, std::ios::binary);
+  if (!in) return Fail(std::string(sessionPath).append(": cannot be read"));
+  std::stringstream text;
+  text << in.rdbuf();
+  sim::Session session;
+  std::string error;
+  if (!sim::ParseSession(text.str(), sessionPath, &session, &error)) return Fail(error);
+  error = sim::CheckScreen(session, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+  if (!error.empty()) return Fail(error);
+
+  for (char& c : pluginPath)
+    if (c == '/') c = '\\';
+  sim::Plugin plugin{};
+  if (!sim::LoadPlugin(pluginPath, &plugin, &error)) return Fail(error);
+  int failed = 0, expectations = 0;
+  {
+    sim::Host host(plugin);
+    if (!host.Start())
+      return Fail(pluginPath + ": refused the host or did not register its tool and options");
+    const sim::Registered registered = sim::Describe(host, Utf8FromCp932);
+    Print(json ? sim::RegisteredJson(registered) : sim::RegisteredText(registered));
+    if (!json)
+      Print(std::string("\nsession ").append(sessionPath).append("\n") + sim::TraceHeading());
+
+    std::vector<sim::Step> steps;
+    failed = sim::PlaySession(session, host, [&](const sim::Step& s) {
+      Print(json ? sim::StepJson(s) : sim::StepText(s));
+      std::fflush(stdout);
+      if (s.event == "expect") ++expectations;
+      if (!s.failure.empty())
+        std::fprintf(stderr, "%s:%d: %s\n", sessionPath.c_str(), s.line, s.failure.c_str());
+      steps.push_back(s);
+    });
+    Print(json ? sim::SummaryJson(expectations, failed) : sim::SummaryText(expectations, failed));
+    plugin.ReleasePlugin();
+
+    if (!svgPath.empty()) {
+      std::ofstream out(svgPath, std::ios::binary);
+      out << sim::Svg(sessionPath, steps);
+      if (!out.flush()) return Fail(svgPath + ": cannot be written");
+    }
+  }
+  sim::SetCtrl(false);
+  sim::UnloadPlugin(&plugin);
+  return failed ? 1 : 0;
+}
