@@ -31,3 +31,10 @@ demo: setup
 
 clean:
 	rm -rf build dist
+
+# Times each mouse event against the host calls it must make; see README.md.
+.PHONY: bench
+bench: setup
+	cmake --preset bench >/dev/null
+	cmake --build --preset bench --target orbitrix_bench
+	build/bench/bench/orbitrix_bench

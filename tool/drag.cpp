@@ -22,10 +22,11 @@ bool Bound(std::initializer_list<Slot> slots) {
 }
 
 // anchor + travel, rounded once to single precision. The travel is exact in
-// 64 bits whatever the two cursor positions are.
+// a double whatever the two cursor positions are, and taking it there rather
+// than in 64-bit integers keeps the 32-bit build off the x87 unit.
 float Turned(float anchor, int32_t from, int32_t to) {
-  const int64_t travel = int64_t{to} - from;
-  return static_cast<float>(static_cast<double>(travel) + anchor);
+  const double travel = static_cast<double>(to) - static_cast<double>(from);
+  return static_cast<float>(travel + anchor);
 }
 
 int32_t Press(ViewHandle view, uint32_t buttons, void* context) {

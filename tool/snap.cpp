@@ -28,6 +28,14 @@ bool IsNearRightAngle(float degrees) {
 
 float RoundToRightAngle(float degrees) {
   if (!InInt32Range(degrees)) return degrees;
+  // Inside the near bands the whole degrees alone decide the multiple, the
+  // same one the division below gives. A release has them already from
+  // IsNearRightAngle, and the division lies on its way to the camera it
+  // writes.
+  const int32_t whole = static_cast<int32_t>(degrees);
+  const int32_t r = std::abs(whole % 90);
+  if (r < 20) return static_cast<float>(whole / 90 * 90);
+  if (r > 70) return static_cast<float>((whole / 90 + (whole < 0 ? -1 : 1)) * 90);
   // The 0.25 bias is enough inside the near bands and keeps the rounding
   // direction the band test implies.
   const double quarters = degrees / 90.0 + (degrees >= 0.0f ? 0.25 : -0.25);

@@ -3,8 +3,6 @@
 #include <memory>
 #include <new>
 
-#include "host/module.h"
-
 namespace orbitrix {
 
 namespace {
@@ -27,38 +25,12 @@ int32_t ParseDecimal(const char* text, size_t n) {
   return static_cast<int32_t>(negative ? -magnitude : magnitude);
 }
 
-int32_t ReadViewAttributeInt(ViewHandle view, const char* key, int32_t fallback) {
-  GetViewAttributeFn get = GetViewAttribute();
-  if (!get) return fallback;
-  const int32_t n = get(view, key, nullptr, 0);
-  if (n <= 0) return fallback;
-
-  // Every real view answers "0" or "1": those fit on the stack, so an
-  // ordinary event never touches the heap.
-  char local[64];
-  std::unique_ptr<char[]> heap;
-  char* buffer = local;
-  if (static_cast<size_t>(n) > sizeof local) {
-    heap.reset(new (std::nothrow) char[static_cast<size_t>(n)]);
-    if (!heap) return fallback;
-    buffer = heap.get();
-  }
-  if (get(view, key, buffer, n) <= 0) return fallback;
-  return ParseDecimal(buffer, static_cast<size_t>(n));
-}
-
-void WriteViewAttribute(ViewHandle view, const char* key, bool on) {
-  SetViewAttribute()(view, key, on ? "1" : "0", 1);
-}
-
-CameraValues ReadCamera(ViewHandle view) {
-  CameraValues c{};
-  GetViewCamera()(view, &c.v[0], &c.v[1], &c.v[2], &c.v[3], &c.v[4], &c.v[5], &c.v[6], &c.v[7]);
-  return c;
-}
-
-void WriteCamera(ViewHandle view, const CameraValues& c) {
-  SetViewCamera()(view, c.v[0], c.v[1], c.v[2], c.v[3], c.v[4], c.v[5], c.v[6], c.v[7]);
+int32_t ReadLongViewAttributeInt(GetViewAttributeFn get, ViewHandle view, const char* key,
+                                 int32_t n, int32_t fallback) {
+  std::unique_ptr<char[]> heap(new (std::nothrow) char[static_cast<size_t>(n)]);
+  if (!heap) return fallback;
+  if (get(view, key, heap.get(), n) <= 0) return fallback;
+  return ParseDecimal(heap.get(), static_cast<size_t>(n));
 }
 
 }  // namespace orbitrix

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "host/abi.h"
+#include "host/module.h"
 
 namespace orbitrix {
 
@@ -16,10 +17,37 @@ namespace orbitrix {
 // int32_t limits instead of overflowing.
 int32_t ParseDecimal(const char* text, size_t n);
 
+// ReadViewAttributeInt for a value of n bytes that is too long for its stack
+// buffer: read into the heap instead.
+int32_t ReadLongViewAttributeInt(GetViewAttributeFn get, ViewHandle view, const char* key,
+                                 int32_t n, int32_t fallback);
+
+// Every event reads attributes and the camera, and with a quick host a level
+// of call around each service is a good part of what the event itself costs:
+// so these are inline, and the events' code calls the host directly.
+
 // The view's attribute key as an integer, or fallback when the view has no
 // such attribute, the host does not deliver it, or no buffer can be had.
 // Calls nothing when GetViewAttribute is unbound.
-int32_t ReadViewAttributeInt(ViewHandle view, const char* key, int32_t fallback);
+inline int32_t ReadViewAttributeInt(ViewHandle view, const char* key, int32_t fallback) {
+  GetViewAttributeFn get = GetViewAttribute();
+  if (!get) return fallback;
+  const int32_t n = get(view, key, nullptr, 0);
+  if (n <= 0) return fallback;
+
+  // Every real view answers "0" or "1": those fit on the stack, so an
+  // ordinary event never touches the heap.
+  char local[64];
+  if (static_cast<size_t>(n) > sizeof local) {
+    return ReadLongViewAttributeInt(get, view, key, n, fallback);
+  }
+  if (get(view, key, local, n) <= 0) return fallback;
+  // That answer, one digit and its NUL, is what ParseDecimal would read too,
+  // by a much longer way.
+  const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  if (n == 2 && digit(local[0]) && !digit(local[1])) return local[0] - '0';
+  return ParseDecimal(local, static_cast<size_t>(n));
+}
 
 // What the tool makes of the two attributes it reads: a UV view is left alone
 // entirely, and only a perspective view is turned or snapped.
@@ -27,7 +55,9 @@ inline bool IsUvView(ViewHandle view) { return ReadViewAttributeInt(view, "UV", 
 inline bool IsPerspective(ViewHandle view) { return ReadViewAttributeInt(view, "Pers", 1) != 0; }
 
 // Sets a view attribute to "0" or "1".
-void WriteViewAttribute(ViewHandle view, const char* key, bool on);
+inline void WriteViewAttribute(ViewHandle view, const char* key, bool on) {
+  SetViewAttribute()(view, key, on ? "1" : "0", 1);
+}
 
 // The camera as the host gives it. Only Heading and Pitch are interpreted;
 // the other six are opaque and go back bit for bit, so every value is held
@@ -43,7 +73,14 @@ struct CameraValues {
 
 // Values start at zero, so a host that leaves some unset never makes us
 // write back uninitialised memory.
-CameraValues ReadCamera(ViewHandle view);
-void WriteCamera(ViewHandle view, const CameraValues& camera);
+inline CameraValues ReadCamera(ViewHandle view) {
+  CameraValues c{};
+  GetViewCamera()(view, &c.v[0], &c.v[1], &c.v[2], &c.v[3], &c.v[4], &c.v[5], &c.v[6], &c.v[7]);
+  return c;
+}
+
+inline void WriteCamera(ViewHandle view, const CameraValues& c) {
+  SetViewCamera()(view, c.v[0], c.v[1], c.v[2], c.v[3], c.v[4], c.v[5], c.v[6], c.v[7]);
+}
 
 }  // namespace orbitrix
