@@ -1,7 +1,6 @@
 #include "tool/view.h"
 
-#include <memory>
-#include <new>
+#include <cstdlib>
 
 namespace orbitrix {
 
@@ -27,10 +26,17 @@ int32_t ParseDecimal(const char* text, size_t n) {
 
 int32_t ReadLongViewAttributeInt(GetViewAttributeFn get, ViewHandle view, const char* key,
                                  int32_t n, int32_t fallback) {
-  std::unique_ptr<char[]> heap(new (std::nothrow) char[static_cast<size_t>(n)]);
+  // malloc and no destructor: operator new, or an object to clean up if the
+  // host call unwinds, would draw the C++ runtime's exception support into the
+  // module, and that keeps a thread, an event, a TLS index and some heap for
+  // good at every load and unload. A host call cannot unwind through the
+  // host's own frames on this platform anyway.
+  char* heap = static_cast<char*>(std::malloc(static_cast<size_t>(n)));
   if (!heap) return fallback;
-  if (get(view, key, heap.get(), n) <= 0) return fallback;
-  return ParseDecimal(heap.get(), static_cast<size_t>(n));
+  const int32_t result =
+      get(view, key, heap, n) > 0 ? ParseDecimal(heap, static_cast<size_t>(n)) : fallback;
+  std::free(heap);
+  return result;
 }
 
 }  // namespace orbitrix
