@@ -16,6 +16,7 @@
 #include "sim/desktop.h"
 #include "sim/session.h"
 #include "sim/trace.h"
+#include "sim/validate.h"
 
 namespace {
 
@@ -43,6 +44,7 @@ void Print(const std::string& s) { std::fwrite(s.data(), 1, s.size(), stdout); }
 int main(int argc, char** argv) {
   // The trace is UTF-8 with plain line ends, whatever the console thinks.
   _setmode(_fileno(stdout), _O_BINARY);
+  if (argc > 1 && std::string(argv[1]) == "validate") return sim::Validate(argc - 1, argv + 1);
   std::string pluginPath = "dist/orbitrix.mcp", svgPath, sessionPath;
   bool json = false;
   for (int i = 1; i < argc; ++i) {

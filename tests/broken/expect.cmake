@@ -1,0 +1,41 @@
+# Runs orbitrix-sim (SIM) under EMULATOR with the arguments after "--" and
+# holds the run to what is expected of it:
+#   STATUS  pass: it must exit 0; fail: it must exit non-zero
+#   EXPECT  a regular expression its output must match
+#   COUNT   ON: its closing line must count every registered check
+set(args)
+set(taking OFF)
+math(EXPR last "${CMAKE_ARGC} - 1")
+foreach(i RANGE ${last})
+  if(taking)
+    list(APPEND args "${CMAKE_ARGV${i}}")
+  elseif(CMAKE_ARGV${i} STREQUAL "--")
+    set(taking ON)
+  endif()
+endforeach()
+
+execute_process(COMMAND ${EMULATOR} ${SIM} ${args}
+                OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE rc)
+message("${out}${err}")
+if(STATUS STREQUAL "pass" AND NOT rc EQUAL 0)
+  message(FATAL_ERROR "exited ${rc}, expected 0")
+elseif(STATUS STREQUAL "fail" AND rc EQUAL 0)
+  message(FATAL_ERROR "exited 0, expected a failure")
+endif()
+if(DEFINED EXPECT AND NOT out MATCHES "${EXPECT}")
+  message(FATAL_ERROR "the output does not match: ${EXPECT}")
+endif()
+if(COUNT)
+  execute_process(COMMAND ${EMULATOR} ${SIM} validate --list OUTPUT_VARIABLE list)
+  if(NOT list MATCHES "\n([0-9]+) checks")
+    message(FATAL_ERROR "validate --list did not count its checks:\n${list}")
+  endif()
+  set(registered ${CMAKE_MATCH_1})
+  if(NOT out MATCHES "\n([0-9]+) passed, ([0-9]+) failed")
+    message(FATAL_ERROR "no closing line")
+  endif()
+  math(EXPR run "${CMAKE_MATCH_1} + ${CMAKE_MATCH_2}")
+  if(NOT run EQUAL registered)
+    message(FATAL_ERROR "${run} checks ran, ${registered} are registered")
+  endif()
+endif()

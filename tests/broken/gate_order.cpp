@@ -1,0 +1,15 @@
+// Broken on purpose: answers a press without the left button before it
+// checks that the services are bound.
+#include "host/abi.h"
+
+extern "C" int32_t MCP_CALL Real_ToolMouseButton(uint32_t, uint32_t, uint32_t, uint32_t, uint32_t,
+                                                 uint32_t, uint32_t, uint32_t, orbitrix::ViewHandle,
+                                                 uint32_t, void*);
+
+extern "C" int32_t MCP_CALL MCP_ToolMouseButton(uint32_t a1, uint32_t a2, uint32_t w0, uint32_t w1,
+                                                uint32_t a5, uint32_t a6, uint32_t pressed,
+                                                uint32_t buttons, orbitrix::ViewHandle view,
+                                                uint32_t target, void* context) {
+  if (orbitrix::IsOurTool(w0, w1) && context && (pressed & 0xFF) && !(buttons & 1)) return 4;
+  return Real_ToolMouseButton(a1, a2, w0, w1, a5, a6, pressed, buttons, view, target, context);
+}
