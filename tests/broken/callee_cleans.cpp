@@ -2,8 +2,7 @@
 // callee_cleans.def under the undecorated name).
 #include <cstdint>
 
-extern "C" uint8_t __attribute__((cdecl))
-Real_ToolSwitch(uint32_t, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t, void*);
+#include "tests/broken/real.h"
 
 extern "C" uint8_t __attribute__((stdcall))
 CalleeCleansToolSwitch(uint32_t a1, uint32_t a2, uint32_t w0, uint32_t w1, uint32_t a5, uint32_t a6,

@@ -1,10 +1,7 @@
 // Broken on purpose: answers a press without the left button before it
 // checks that the services are bound.
 #include "host/abi.h"
-
-extern "C" int32_t MCP_CALL Real_ToolMouseButton(uint32_t, uint32_t, uint32_t, uint32_t, uint32_t,
-                                                 uint32_t, uint32_t, uint32_t, orbitrix::ViewHandle,
-                                                 uint32_t, void*);
+#include "tests/broken/real.h"
 
 extern "C" int32_t MCP_CALL MCP_ToolMouseButton(uint32_t a1, uint32_t a2, uint32_t w0, uint32_t w1,
                                                 uint32_t a5, uint32_t a6, uint32_t pressed,

@@ -3,10 +3,7 @@
 #include "host/abi.h"
 #include "host/module.h"
 #include "tool/view.h"
-
-extern "C" int32_t MCP_CALL Real_ToolMouseButton(uint32_t, uint32_t, uint32_t, uint32_t, uint32_t,
-                                                 uint32_t, uint32_t, uint32_t, orbitrix::ViewHandle,
-                                                 uint32_t, void*);
+#include "tests/broken/real.h"
 
 extern "C" int32_t MCP_CALL MCP_ToolMouseButton(uint32_t a1, uint32_t a2, uint32_t w0, uint32_t w1,
                                                 uint32_t a5, uint32_t a6, uint32_t pressed,

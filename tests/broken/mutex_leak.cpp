@@ -2,8 +2,7 @@
 #include <windows.h>
 
 #include "host/abi.h"
-
-extern "C" int32_t MCP_CALL Real_PluginEntry(uint32_t, void*, uint32_t);
+#include "tests/broken/real.h"
 
 extern "C" int32_t MCP_CALL MCP_PluginEntry(uint32_t unused, void* module, uint32_t version) {
   CreateMutexA(nullptr, FALSE, nullptr);

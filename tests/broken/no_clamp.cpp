@@ -1,9 +1,6 @@
 // Broken on purpose: turns the camera as if the pitch limit were off.
 #include "host/options.h"
-
-extern "C" int32_t MCP_CALL Real_ToolMouseMove(uint32_t, uint32_t, uint32_t, uint32_t, uint32_t,
-                                               uint32_t, uint32_t, orbitrix::ViewHandle, uint32_t,
-                                               void*);
+#include "tests/broken/real.h"
 
 extern "C" int32_t MCP_CALL MCP_ToolMouseMove(uint32_t a1, uint32_t a2, uint32_t w0, uint32_t w1,
                                               uint32_t a5, uint32_t a6, uint32_t buttons,

@@ -1,10 +1,7 @@
 // Broken on purpose: reads the drag state before it looks at the context,
 // so a null context is dereferenced.
 #include "host/abi.h"
-
-extern "C" int32_t MCP_CALL Real_ToolMouseButton(uint32_t, uint32_t, uint32_t, uint32_t, uint32_t,
-                                                 uint32_t, uint32_t, uint32_t, orbitrix::ViewHandle,
-                                                 uint32_t, void*);
+#include "tests/broken/real.h"
 
 volatile int32_t gSeenState;
 

@@ -3,8 +3,7 @@
 #include <bit>
 
 #include "host/abi.h"
-
-extern "C" void MCP_CALL Real_InitializePluginProc(uint32_t, void*);
+#include "tests/broken/real.h"
 
 namespace {
 
