@@ -1,0 +1,169 @@
+#!/usr/bin/env bash
+# 32-bit programs on kernels that cannot run them.
+#
+# Some x86-64 kernels are built without IA32 emulation: they refuse a 32-bit
+# Linux program, and Wine's 32-bit loader, with "Exec format error". The
+# native tests and every Windows test are 32-bit code, so on such a kernel
+# they run through qemu-user, registered with binfmt_misc as the handler for
+# i386 ELF files. A registered handler comes before the kernel's own loader,
+# which is what lets ORBITRIX_EMULATE_I386=1 force the emulated path on a
+# kernel that runs 32-bit code itself.
+#
+#   scripts/emulate-i386.sh          sets up the emulator where the kernel needs it
+#                                    (with ORBITRIX_EMULATE_I386=1: in any case)
+#   scripts/emulate-i386.sh mode     prints how 32-bit programs run here: native or emulated
+#   scripts/emulate-i386.sh time-scale   prints how much longer the tests' time limits must be
+#   scripts/emulate-i386.sh remove   unregisters the handler, now and at boot
+set -euo pipefail
+
+name=qemu-i386
+binfmt=/proc/sys/fs/binfmt_misc
+persist=/etc/binfmt.d/$name.conf
+# Executables and shared objects (e_type 2 or 3) for the i386 (e_machine 3).
+magic='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'
+mask='\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
+# qemu 7.2 runs 32-bit Linux programs but ignores MAP_FIXED_NOREPLACE, so Wine
+# cannot map its shared user data; 8.1 is the first that can.
+min_qemu=8.1
+
+as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
+say() { echo "emulate-i386: $*"; }
+die() { echo "emulate-i386: $*" >&2; exit 1; }
+
+# The enabled binfmt_misc entry that takes i386 ELF files, if there is one:
+# its magic starts with a 32-bit little-endian ELF ident and names machine 3.
+handler() {
+  [ "$(cat "$binfmt/status" 2>/dev/null)" = enabled ] || return 1
+  local entry
+  for entry in "$binfmt"/*; do
+    case ${entry##*/} in register | status) continue ;; esac
+    if awk 'NR == 1 && $1 != "enabled" { off = 1 } $1 == "magic" { m = $2 }
+            END { exit !(!off && m ~ /^7f454c460101/ && substr(m, 37, 4) == "0300") }' \
+      "$entry" 2>/dev/null; then
+      echo "$entry"
+      return 0
+    fi
+  done
+  return 1
+}
+
+mode() { if handler >/dev/null; then echo emulated; else echo native; fi; }
+
+# Measured on a 2-core machine: the native suite runs 3.6 times slower under
+# qemu, the Windows suite 2 times, the validator 4 times.
+time_scale() { if handler >/dev/null; then echo 5; else echo 1; fi; }
+
+# Whether this machine runs a 32-bit program, whichever way.
+runs_i386() {
+  local dir runs=0
+  dir=$(mktemp -d)
+  printf 'int main(void) { return 0; }\n' >"$dir/probe.c"
+  gcc -m32 "$dir/probe.c" -o "$dir/probe" || die "cannot build a 32-bit program (is g++-multilib installed?)"
+  (cd / && timeout 60 "$dir/probe") 2>/dev/null || runs=$?
+  rm -rf "$dir"
+  return "$runs"
+}
+
+qemu_new_enough() {
+  local v
+  v=$(qemu-i386 --version 2>/dev/null | sed -n 's/^qemu-i386 version \([0-9.]*\).*/\1/p')
+  [ -n "$v" ] && dpkg --compare-versions "$v" ge "$min_qemu"
+}
+
+# qemu-user from the distribution where it is new enough; on Debian 12 from
+# bookworm-backports, pinned so that nothing else ever comes from there.
+install_qemu() {
+  qemu_new_enough && return 0
+  local candidate codename
+  candidate=$(apt-cache policy qemu-user 2>/dev/null | awk '$1 == "Candidate:" { print $2 }')
+  if ! dpkg --compare-versions "${candidate:-0}" ge "1:$min_qemu~"; then
+    codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+    [ "$codename" = bookworm ] ||
+      die "qemu-user ${candidate:-(none)} is older than $min_qemu and no newer one is known for this system"
+    as_root tee /etc/apt/sources.list.d/orbitrix-qemu-backports.sources >/dev/null <<EOF
+Types: deb
+URIs: http://deb.debian.org/debian
+Suites: bookworm-backports
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+EOF
+    as_root tee /etc/apt/preferences.d/orbitrix-qemu-backports >/dev/null <<EOF
+# Only qemu-user comes from bookworm-backports (for the i386 emulator).
+Package: *
+Pin: release n=bookworm-backports
+Pin-Priority: -1
+
+Package: qemu-user
+Pin: release n=bookworm-backports
+Pin-Priority: 500
+EOF
+    as_root apt-get update -q >/dev/null
+  fi
+  # The binfmt package's own registration is left out: ours is made below.
+  local log
+  log=$(mktemp)
+  DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -q --no-install-recommends qemu-user \
+    >"$log" 2>&1 || { cat "$log" >&2; die "qemu-user could not be installed"; }
+  rm -f "$log"
+  qemu_new_enough || die "qemu-user was installed but qemu-i386 is still older than $min_qemu"
+  did="installed qemu-user $(dpkg-query -W -f='${Version}' qemu-user), "
+}
+
+# The registration: F opens the emulator now, so that it also serves programs
+# started inside other mount namespaces (Wine's, for one).
+registration() { echo ":$name:M::$magic:$mask:$(command -v qemu-i386):F"; }
+
+register() {
+  [ -e "$binfmt/register" ] || as_root mount -t binfmt_misc binfmt_misc "$binfmt" ||
+    die "cannot mount binfmt_misc at $binfmt"
+  local current interpreter
+  current=$(handler || true)
+  interpreter=$(command -v qemu-i386)
+  if [ -z "$current" ] || ! grep -qx "interpreter $interpreter" "$current" ||
+    ! grep -q '^flags: .*F' "$current"; then
+    [ -z "$current" ] || echo -1 | as_root tee "$current" >/dev/null
+    [ ! -e "$binfmt/$name" ] || echo -1 | as_root tee "$binfmt/$name" >/dev/null
+    registration | as_root tee "$binfmt/register" >/dev/null
+    changed=1
+  fi
+  if [ "$(cat "$persist" 2>/dev/null)" != "$(registration)" ]; then
+    as_root mkdir -p "${persist%/*}"
+    registration | as_root tee "$persist" >/dev/null
+    changed=1
+  fi
+}
+
+ensure() {
+  local why
+  if [ "${ORBITRIX_EMULATE_I386:-0}" = 1 ]; then
+    why="ORBITRIX_EMULATE_I386=1 asks for the emulated path"
+  elif handler >/dev/null || runs_i386; then
+    return 0
+  else
+    why="this kernel ($(uname -r)) cannot run 32-bit programs"
+  fi
+  local did="" changed=0
+  install_qemu
+  register
+  [ -n "$did" ] || [ "$changed" = 1 ] || return 0
+  runs_i386 || die "a 32-bit program still does not run through $(command -v qemu-i386)"
+  say "${did}registered $(command -v qemu-i386) for i386 programs (binfmt_misc, $persist)," \
+    "because $why"
+}
+
+remove() {
+  local entry
+  entry=$(handler || true)
+  [ -z "$entry" ] || echo -1 | as_root tee "$entry" >/dev/null
+  as_root rm -f "$persist"
+  say "removed the i386 handler${entry:+ ${entry##*/}}: 32-bit programs run natively again," \
+    "where the kernel can run them"
+}
+
+case "${1:-ensure}" in
+  ensure) ensure ;;
+  mode) mode ;;
+  time-scale) time_scale ;;
+  remove) remove ;;
+  *) die "usage: $0 [ensure|mode|time-scale|remove]" ;;
+esac
