@@ -7,6 +7,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 export WINEPREFIX="${WINEPREFIX:-$root/build/wineprefix}"
 export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY
+# Under an emulator the validator's time limits stretch (see emulate-i386.sh).
+export ORBITRIX_TIME_SCALE="${ORBITRIX_TIME_SCALE:-$("$root/scripts/emulate-i386.sh" time-scale)}"
 mkdir -p "$(dirname "$WINEPREFIX")"
 (
   flock 9
