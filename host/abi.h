@@ -1,6 +1,19 @@
 // The boundary between the host application and the plug-in: calling
 // conventions, service slots, the tool's identifier, the registration records
 // and the nine exports. Everything here is 32-bit x86, little-endian.
+//
+// Threading: the host calls every export on its user-interface thread, one
+// call at a time, and each runs to completion before it returns; the
+// services run on that same thread, during the call. Nothing is locked.
+//
+// Order: the system loads the module; the host binds its services slot by
+// slot (MCP_InitializePluginProc), enters it with its version
+// (MCP_PluginEntry), asks for the identity (MCP_GetPluginInfo), then with
+// the tool id for the button (MCP_GetToolInfo) and the options
+// (MCP_GetGUIInfo). While the tool is current it sends MCP_ToolSwitch and the
+// mouse events; before unloading, MCP_ReleasePlugin. The module does not
+// depend on that order: a call that comes early, or again, finds its
+// services unbound or its records reset and declines or starts over.
 #pragma once
 
 #include <cstddef>
@@ -43,8 +56,8 @@ using ViewHandle = uint32_t;
 // the record during the call; identity and tool records are stack memory and
 // vanish after it, option records stay and the host may write their value byte.
 using RegisterInfoFn = int32_t(MCP_HOSTAPI*)(uint32_t idWord0, uint32_t idWord1, uint32_t hostArg1,
-                                             uint32_t hostArg2, uint32_t infoKind, const void* record,
-                                             uint32_t recordSize);
+                                             uint32_t hostArg2, uint32_t infoKind,
+                                             const void* record, uint32_t recordSize);
 
 // Slot 75. With a null buffer and size 0: the size the value needs, its NUL
 // included, or 0 or less when the view has no such attribute. With a buffer of
@@ -72,6 +85,34 @@ using SetViewCameraFn = int32_t(MCP_HOSTAPI*)(ViewHandle view, uint32_t v1, uint
                                               uint32_t v3, uint32_t v4, uint32_t v5, uint32_t v6,
                                               uint32_t v7, uint32_t v8);
 
+// Each slot's function type.
+template <Slot>
+struct Service;
+template <>
+struct Service<kRegisterInfo> {
+  using Fn = RegisterInfoFn;
+};
+template <>
+struct Service<kGetViewAttribute> {
+  using Fn = GetViewAttributeFn;
+};
+template <>
+struct Service<kSetViewAttribute> {
+  using Fn = SetViewAttributeFn;
+};
+template <>
+struct Service<kRefreshViews> {
+  using Fn = RefreshViewsFn;
+};
+template <>
+struct Service<kGetViewCamera> {
+  using Fn = GetViewCameraFn;
+};
+template <>
+struct Service<kSetViewCamera> {
+  using Fn = SetViewCameraFn;
+};
+
 // --- Identity ---------------------------------------------------------------
 
 struct ToolId {
@@ -96,38 +137,52 @@ enum InfoKind : uint32_t {
 
 #pragma pack(push, 1)
 
+// The identity, InfoKind 0. Built on the stack for each query.
 struct PluginInfoRecord {
   const char* name;
-  const char* description;
-  uint16_t kind;  // 2
+  const char* description;  // the plug-in's long name and its authors
+  uint16_t kind;
+  static constexpr uint16_t kKind = 2;
   uint32_t toolIdWord0;
   uint32_t toolIdWord1;
-  uint32_t magic;    // 0xF45B6373
-  uint32_t version;  // 0x807
+  uint32_t magic;
+  static constexpr uint32_t kMagic = 0xF45B6373;
+  uint32_t version;
+  static constexpr uint32_t kVersion = 0x807;
 };
 
+// The tool button, InfoKind 1. Zero-filled, then built on the stack for each
+// query.
 struct ToolInfoRecord {
   int32_t width;
+  static constexpr int32_t kWidth = 22;  // the button image's size in pixels
   int32_t height;
-  void* bitmap;
-  const char* text;
-  uint16_t field16;  // 1
+  static constexpr int32_t kHeight = 26;
+  void* bitmap;      // a DIB section the host then owns; null if it could not be loaded
+  const char* text;  // empty
+  uint16_t field16;
+  static constexpr uint16_t kField16 = 1;
   uint32_t field18;
-  uint32_t field22;  // 1
+  uint32_t field22;
+  static constexpr uint32_t kField22 = 1;
   uint32_t field26;
   uint32_t field30;
   uint32_t field34;
-  uint32_t field38;  // 0x10007
+  uint32_t field38;
+  static constexpr uint32_t kField38 = 0x10007;
   uint32_t field42;
   uint8_t reserved46[8];
 };
 
+// One on/off option, InfoKind 2. Lives as long as the module: the host keeps
+// its address and writes the value byte while the module is loaded.
 struct GuiOptionRecord {
-  uint32_t size;  // 25
+  uint32_t size;  // sizeof(GuiOptionRecord)
   uint32_t field4;
-  const char* label;
+  const char* label;  // code page 932
   uint8_t reserved12[12];
-  uint8_t value;  // the host writes 0 or 1 here while the module is loaded
+  uint8_t value;
+  static constexpr uint8_t kOn = 1;  // as registered; the host writes 0 or 1
 };
 
 #pragma pack(pop)
@@ -223,3 +278,34 @@ int32_t MCP_CALL MCP_ToolMouseMove(uint32_t a1, uint32_t a2, uint32_t idWord0, u
                                    orbitrix::ViewHandle view, uint32_t a9, void* context);
 
 }  // extern "C"
+
+// The exports, each once, in the order the host looks them up. Everything
+// else that names them (the module's export table, the simulated host's view
+// of the module, the validator's checks) is written from this list.
+#define MCP_EXPORTS(X)    \
+  X(InitializePluginProc) \
+  X(PluginEntry)          \
+  X(GetPluginInfo)        \
+  X(ReleasePlugin)        \
+  X(GetToolInfo)          \
+  X(GetGUIInfo)           \
+  X(ToolSwitch)           \
+  X(ToolMouseButton)      \
+  X(ToolMouseMove)
+
+namespace orbitrix {
+
+// How many 32-bit arguments an export takes, from its declaration.
+template <typename Fn>
+struct Arguments;
+template <typename R, typename... A>
+struct Arguments<R(A...)> {
+  static_assert(((sizeof(A) == 4) && ...), "every argument is one 32-bit value");
+  static constexpr int count = sizeof...(A);
+};
+
+#define MCP_COUNT_EXPORT(name) +1
+constexpr int kExportCount = 0 MCP_EXPORTS(MCP_COUNT_EXPORT);
+#undef MCP_COUNT_EXPORT
+
+}  // namespace orbitrix

@@ -27,11 +27,16 @@ int32_t MCP_CALL MCP_PluginEntry(uint32_t, void* module, uint32_t hostVersion) {
 }
 
 uint8_t MCP_CALL MCP_GetPluginInfo(uint32_t hostArg1, uint32_t hostArg2, int32_t index) {
-  RegisterInfoFn registerInfo = RegisterInfo();
-  if (index != 0 || !registerInfo) return 0;
-  const PluginInfoRecord record{kName, kDescription, 2, kToolId.word0, kToolId.word1,
-                                0xF45B6373, 0x807};
-  registerInfo(0, 0, hostArg1, hostArg2, kPluginInfo, &record, sizeof record);
+  const Services<kRegisterInfo> host;
+  if (index != 0 || !host.bound()) return 0;
+  const PluginInfoRecord record{kName,
+                                kDescription,
+                                PluginInfoRecord::kKind,
+                                kToolId.word0,
+                                kToolId.word1,
+                                PluginInfoRecord::kMagic,
+                                PluginInfoRecord::kVersion};
+  host.get<kRegisterInfo>()(0, 0, hostArg1, hostArg2, kPluginInfo, &record, sizeof record);
   return 1;
 }
 

@@ -1,5 +1,5 @@
 // Module-wide state the host sets up: its service table and our instance
-// handle, with typed access to the six services the tool calls.
+// handle, and the typed access through which the exports call the services.
 #pragma once
 
 #include "host/abi.h"
@@ -14,20 +14,18 @@ struct HostServiceTable {
 extern HostServiceTable gHostServices;
 extern void* gModuleHandle;  // from MCP_PluginEntry; used only to load the button
 
-template <typename Fn>
-inline Fn BoundService(Slot s) {
-  return reinterpret_cast<Fn>(gHostServices.slot[s]);
-}
+// The host services one piece of code calls, named beside that code. An
+// event checks them bound together before it calls any, so one whose
+// services are not all bound declines without a call; and the code can
+// reach no other slot, since get() compiles for these alone.
+template <Slot... Slots>
+struct Services {
+  static bool bound() { return ((gHostServices.slot[Slots] != nullptr) && ...); }
 
-inline RegisterInfoFn RegisterInfo() { return BoundService<RegisterInfoFn>(kRegisterInfo); }
-inline GetViewAttributeFn GetViewAttribute() {
-  return BoundService<GetViewAttributeFn>(kGetViewAttribute);
-}
-inline SetViewAttributeFn SetViewAttribute() {
-  return BoundService<SetViewAttributeFn>(kSetViewAttribute);
-}
-inline RefreshViewsFn RefreshViews() { return BoundService<RefreshViewsFn>(kRefreshViews); }
-inline GetViewCameraFn GetViewCamera() { return BoundService<GetViewCameraFn>(kGetViewCamera); }
-inline SetViewCameraFn SetViewCamera() { return BoundService<SetViewCameraFn>(kSetViewCamera); }
+  template <Slot S>
+  requires((S == Slots) || ...) static typename Service<S>::Fn get() {
+    return reinterpret_cast<typename Service<S>::Fn>(gHostServices.slot[S]);
+  }
+};
 
 }  // namespace orbitrix

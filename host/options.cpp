@@ -37,31 +37,33 @@ extern "C" {
 
 uint8_t MCP_CALL MCP_GetToolInfo(uint32_t hostArg1, uint32_t hostArg2, uint32_t idWord0,
                                  uint32_t idWord1) {
-  RegisterInfoFn registerInfo = RegisterInfo();
-  if (!IsOurTool(idWord0, idWord1) || !registerInfo) return 0;
+  const Services<kRegisterInfo> host;
+  if (!IsOurTool(idWord0, idWord1) || !host.bound()) return 0;
+  const RegisterInfoFn registerInfo = host.get<kRegisterInfo>();
   ToolInfoRecord record;
   std::memset(&record, 0, sizeof record);
-  record.width = 22;
-  record.height = 26;
+  record.width = ToolInfoRecord::kWidth;
+  record.height = ToolInfoRecord::kHeight;
   record.bitmap = sys::LoadButtonBitmap(gModuleHandle);
   record.text = kNoText;
-  record.field16 = 1;
-  record.field22 = 1;
-  record.field38 = 0x10007;
+  record.field16 = ToolInfoRecord::kField16;
+  record.field22 = ToolInfoRecord::kField22;
+  record.field38 = ToolInfoRecord::kField38;
   registerInfo(idWord0, idWord1, hostArg1, hostArg2, kToolInfo, &record, sizeof record);
   return 1;
 }
 
 uint8_t MCP_CALL MCP_GetGUIInfo(uint32_t hostArg1, uint32_t hostArg2, uint32_t idWord0,
                                 uint32_t idWord1) {
-  RegisterInfoFn registerInfo = RegisterInfo();
-  if (!IsOurTool(idWord0, idWord1) || !registerInfo) return 1;
+  const Services<kRegisterInfo> host;
+  if (!IsOurTool(idWord0, idWord1) || !host.bound()) return 1;
+  const RegisterInfoFn registerInfo = host.get<kRegisterInfo>();
   for (int i = 0; i < kOptionCount; ++i) {
     GuiOptionRecord& option = gOptions[i];
     std::memset(&option, 0, sizeof option);
     option.size = sizeof option;
     option.label = kLabels[i];
-    option.value = 1;
+    option.value = GuiOptionRecord::kOn;
     registerInfo(idWord0, idWord1, hostArg1, hostArg2, kGuiOption, &option, sizeof option);
   }
   return 1;

@@ -1,6 +1,7 @@
 // The Windows side of the module: its entry routine and the system seam.
 #include <windows.h>
 
+#include "host/abi.h"
 #include "host/system.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }
@@ -18,7 +19,8 @@ bool CursorPos(Point* p) {
 bool CtrlHeld() { return (GetKeyState(VK_CONTROL) & 0x8000) != 0; }
 
 void* LoadButtonBitmap(void* module) {
-  return LoadImageA(static_cast<HINSTANCE>(module), "IDB_BITMAP1", IMAGE_BITMAP, 22, 26,
+  return LoadImageA(static_cast<HINSTANCE>(module), "IDB_BITMAP1", IMAGE_BITMAP,
+                    orbitrix::ToolInfoRecord::kWidth, orbitrix::ToolInfoRecord::kHeight,
                     LR_CREATEDIBSECTION);
 }
 

@@ -1,5 +1,7 @@
 // Reading view attributes: the conversion, the two host calls, and hosts
 // that break their contract.
+#include "tool/view.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -7,9 +9,8 @@
 #include <memory>
 #include <string>
 
-#include "sim/desktop.h"
-#include "sim/host.h"
-#include "tool/view.h"
+#include "sim/host/desktop.h"
+#include "sim/host/host.h"
 
 using namespace orbitrix;
 
@@ -30,7 +31,10 @@ TEST(ParseDecimal, FollowsTheCRuntimeRules) {
   EXPECT_EQ(Parse("+-1"), 0);
   EXPECT_EQ(Parse("- 1"), 0);
   EXPECT_EQ(Parse("1 2"), 1);
-  EXPECT_EQ(Parse(std::string("4\0" "5", 3)), 4);
+  EXPECT_EQ(Parse(std::string("4\0"
+                              "5",
+                              3)),
+            4);
 }
 
 TEST(ParseDecimal, SaturatesBeyondTheInt32Range) {
@@ -45,8 +49,8 @@ TEST(ParseDecimal, SaturatesBeyondTheInt32Range) {
 
 TEST(ParseDecimal, NeverReadsPastTheBuffer) {
   // Heap copies of exactly n bytes: ASan reports any read past them.
-  for (const std::string& s : {std::string("123"), std::string("   "), std::string("-"),
-                               std::string("99999999999")}) {
+  for (const std::string& s :
+       {std::string("123"), std::string("   "), std::string("-"), std::string("99999999999")}) {
     std::unique_ptr<char[]> exact(new char[s.size()]);
     std::memcpy(exact.get(), s.data(), s.size());
     EXPECT_EQ(ParseDecimal(exact.get(), s.size()), Parse(s)) << s;
@@ -63,67 +67,76 @@ struct ReaderTest : ::testing::Test {
     host.Bind();
   }
   sim::Attribute& uv() { return view.attributes["UV"]; }
+  // As an event reads it, through the services bound now.
+  int32_t Read(const char* key, int32_t fallback) {
+    return ReadViewAttributeInt(Services<kGetViewAttribute>(), 1, key, fallback);
+  }
 };
 
 TEST_F(ReaderTest, AbsentAttributesGiveTheirFallback) {
-  EXPECT_EQ(ReadViewAttributeInt(1, "UV", 0), 0);
-  EXPECT_EQ(ReadViewAttributeInt(1, "Pers", 1), 1);
+  EXPECT_EQ(Read("UV", 0), 0);
+  EXPECT_EQ(Read("Pers", 1), 1);
   view.attributes["Pers"].sizeAnswer = 0;
   view.attributes["Pers"].value = "0";
-  EXPECT_EQ(ReadViewAttributeInt(1, "Pers", 1), 1);
+  EXPECT_EQ(Read("Pers", 1), 1);
   view.attributes["Pers"].sizeAnswer = -1;  // 0xFFFFFFFF
-  EXPECT_EQ(ReadViewAttributeInt(1, "Pers", 1), 1);
+  EXPECT_EQ(Read("Pers", 1), 1);
   view.attributes["Pers"].sizeAnswer = INT_MIN;
-  EXPECT_EQ(ReadViewAttributeInt(1, "Pers", 1), 1);
+  EXPECT_EQ(Read("Pers", 1), 1);
   EXPECT_EQ(host.calls().size(), 5u) << "no value query after a size of 0 or less";
 }
 
 TEST_F(ReaderTest, AsksForTheSizeThenTheValue) {
   uv().value = " 7";
-  EXPECT_EQ(ReadViewAttributeInt(1, "UV", 0), 7);
+  EXPECT_EQ(Read("UV", 0), 7);
   EXPECT_EQ(host.calls(), (std::vector<std::string>{"GetViewAttribute(1,\"UV\",null,0)",
                                                     "GetViewAttribute(1,\"UV\",buffer,3)"}));
 }
 
 TEST_F(ReaderTest, PresentButNotANumberReadsAsZero) {
   view.attributes["Pers"].value = "yes";
-  EXPECT_EQ(ReadViewAttributeInt(1, "Pers", 1), 0);
+  EXPECT_EQ(Read("Pers", 1), 0);
   view.attributes["Pers"].value = "";
-  EXPECT_EQ(ReadViewAttributeInt(1, "Pers", 1), 0);
+  EXPECT_EQ(Read("Pers", 1), 0);
 }
 
 TEST_F(ReaderTest, AFailedValueQueryGivesTheFallback) {
   uv().value = "5";
   uv().valueAnswer = 0;
-  EXPECT_EQ(ReadViewAttributeInt(1, "UV", -3), -3);
+  EXPECT_EQ(Read("UV", -3), -3);
   uv().valueAnswer = -1;
-  EXPECT_EQ(ReadViewAttributeInt(1, "UV", -3), -3);
+  EXPECT_EQ(Read("UV", -3), -3);
 }
 
 TEST_F(ReaderTest, AnUnterminatedValueIsReadFromItsNBytesAlone) {
   uv().value = "12345678";
   uv().terminated = false;
   uv().sizeAnswer = 5;
-  EXPECT_EQ(ReadViewAttributeInt(1, "UV", 0), 12345);
+  EXPECT_EQ(Read("UV", 0), 12345);
   uv().sizeAnswer = 200;  // beyond the stack buffer: the heap copy is exactly n bytes
-  EXPECT_EQ(ReadViewAttributeInt(1, "UV", 0), INT_MAX);
+  EXPECT_EQ(Read("UV", 0), INT_MAX);
 }
 
 TEST_F(ReaderTest, LongValuesAreReadToo) {
   uv().value = std::string(150, ' ') + "-42";
-  EXPECT_EQ(ReadViewAttributeInt(1, "UV", 0), -42);
+  EXPECT_EQ(Read("UV", 0), -42);
 }
 
 TEST_F(ReaderTest, ASizeTheHeapCannotSupplyGivesTheFallbackWithoutTheValueQuery) {
   uv().value = "1";
   uv().sizeAnswer = INT_MAX;
-  EXPECT_EQ(ReadViewAttributeInt(1, "UV", 9), 9);
+  EXPECT_EQ(Read("UV", 9), 9);
   EXPECT_EQ(host.calls().size(), 1u);
 }
 
-TEST_F(ReaderTest, AnUnboundServiceIsNeverCalled) {
-  MCP_InitializePluginProc(kGetViewAttribute, nullptr);
-  EXPECT_EQ(ReadViewAttributeInt(1, "UV", 4), 4);
+TEST_F(ReaderTest, AnEventWhoseServicesAreNotAllBoundDeclinesWithoutACall) {
+  EXPECT_TRUE((Services<kGetViewAttribute, kGetViewCamera>().bound()));
+  MCP_InitializePluginProc(kGetViewCamera, nullptr);
+  EXPECT_FALSE((Services<kGetViewAttribute, kGetViewCamera>().bound()));
+  EXPECT_TRUE(Services<kGetViewAttribute>().bound());
+  uv().value = "0";
+  EXPECT_EQ(host.Press(1), 0);
+  EXPECT_EQ(host.dragState(), 0);
   EXPECT_TRUE(host.log.empty());
 }
 

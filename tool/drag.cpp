@@ -2,11 +2,9 @@
 // the camera, and the moves that turn it.
 #include "tool/drag.h"
 
-#include <initializer_list>
-
-#include "host/module.h"
 #include "host/options.h"
 #include "host/system.h"
+#include "tool/snap.h"
 #include "tool/view.h"
 
 namespace orbitrix {
@@ -14,12 +12,6 @@ namespace orbitrix {
 DragAnchor gDragAnchor;
 
 namespace {
-
-bool Bound(std::initializer_list<Slot> slots) {
-  for (Slot s : slots)
-    if (!gHostServices.slot[s]) return false;
-  return true;
-}
 
 // anchor + travel, rounded once to single precision. The travel is exact in
 // a double whatever the two cursor positions are, and taking it there rather
@@ -29,25 +21,25 @@ float Turned(float anchor, int32_t from, int32_t to) {
   return static_cast<float>(travel + anchor);
 }
 
-int32_t Press(ViewHandle view, uint32_t buttons, void* context) {
+int32_t Press(const PressServices& host, ViewHandle view, uint32_t buttons, void* context) {
   if (!(buttons & 1)) return 4;
   if (ReadDragState(context) != kIdle) return 0;
   sys::Point cursor;
   if (!sys::CursorPos(&cursor)) return 0;
   WriteDragState(context, kPressed);
-  const CameraValues camera = ReadCamera(view);
+  const CameraValues camera = ReadCamera(host, view);
   gDragAnchor = {cursor.x, cursor.y, camera.heading(), camera.pitch()};
   // A view left in parallel projection by the last release goes back to
   // normal as soon as a new drag starts.
-  WriteViewAttribute(view, "TempOrtho", false);
+  WriteViewAttribute(host, view, "TempOrtho", false);
   return 0;
 }
 
-int32_t Move(ViewHandle view, uint32_t buttons, void* context) {
+int32_t Move(const MoveServices& host, ViewHandle view, uint32_t buttons, void* context) {
   if (!(buttons & 1)) return 2;
   if (ReadDragState(context) < kPressed) return 2;
-  if (!IsPerspective(view)) return 0;
-  CameraValues camera = ReadCamera(view);
+  if (!IsPerspective(host, view)) return 0;
+  CameraValues camera = ReadCamera(host, view);
   sys::Point cursor;
   if (!sys::CursorPos(&cursor)) return 0;
 
@@ -58,7 +50,7 @@ int32_t Move(ViewHandle view, uint32_t buttons, void* context) {
   }
   camera.setHeading(Turned(gDragAnchor.heading, gDragAnchor.x, cursor.x));
   camera.setPitch(pitch);
-  WriteCamera(view, camera);
+  WriteCamera(host, view, camera);
   WriteDragState(context, kDragging);
   return 0;
 }
@@ -80,23 +72,24 @@ uint8_t MCP_CALL MCP_ToolSwitch(uint32_t, uint32_t, uint32_t idWord0, uint32_t i
 int32_t MCP_CALL MCP_ToolMouseButton(uint32_t, uint32_t, uint32_t idWord0, uint32_t idWord1,
                                      uint32_t, uint32_t, uint32_t pressed, uint32_t buttons,
                                      ViewHandle view, uint32_t refreshTarget, void* context) {
-  const bool down = (pressed & 0xFF) != 0;
   if (!IsOurTool(idWord0, idWord1) || !context) return 0;
-  if (down ? !Bound({kGetViewAttribute, kSetViewAttribute, kGetViewCamera})
-           : !Bound({kGetViewAttribute, kSetViewAttribute, kRefreshViews, kGetViewCamera,
-                     kSetViewCamera}))
-    return 0;
-  if (IsUvView(view)) return 0;
-  return down ? Press(view, buttons, context) : Release(view, refreshTarget, context);
+  if (pressed & 0xFF) {
+    const PressServices host;
+    if (!host.bound() || IsUvView(host, view)) return 0;
+    return Press(host, view, buttons, context);
+  }
+  const ReleaseServices host;
+  if (!host.bound() || IsUvView(host, view)) return 0;
+  return Release(host, view, refreshTarget, context);
 }
 
-int32_t MCP_CALL MCP_ToolMouseMove(uint32_t, uint32_t, uint32_t idWord0, uint32_t idWord1,
-                                   uint32_t, uint32_t, uint32_t buttons, ViewHandle view, uint32_t,
+int32_t MCP_CALL MCP_ToolMouseMove(uint32_t, uint32_t, uint32_t idWord0, uint32_t idWord1, uint32_t,
+                                   uint32_t, uint32_t buttons, ViewHandle view, uint32_t,
                                    void* context) {
   if (!IsOurTool(idWord0, idWord1) || !context || buttons == 0) return 0;
-  if (!Bound({kGetViewAttribute, kGetViewCamera, kSetViewCamera})) return 0;
-  if (IsUvView(view)) return 0;
-  return Move(view, buttons, context);
+  const MoveServices host;
+  if (!host.bound() || IsUvView(host, view)) return 0;
+  return Move(host, view, buttons, context);
 }
 
 }  // extern "C"

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "host/abi.h"
+#include "host/module.h"
 
 namespace orbitrix {
 
@@ -35,7 +36,10 @@ struct DragAnchor {
 
 extern DragAnchor gDragAnchor;
 
-// The release branch of a button event that passed the gate.
-int32_t Release(ViewHandle view, uint32_t refreshTarget, void* context);
+// What a press calls: "UV" for the gate, the camera, "TempOrtho".
+using PressServices = Services<kGetViewAttribute, kGetViewCamera, kSetViewAttribute>;
+
+// What a move calls: "UV" for the gate and "Pers", the camera both ways.
+using MoveServices = Services<kGetViewAttribute, kGetViewCamera, kSetViewCamera>;
 
 }  // namespace orbitrix

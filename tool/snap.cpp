@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "host/module.h"
 #include "host/options.h"
 #include "host/system.h"
 #include "tool/drag.h"
@@ -43,20 +42,21 @@ float RoundToRightAngle(float degrees) {
   return static_cast<float>(k * 90);
 }
 
-int32_t Release(ViewHandle view, uint32_t refreshTarget, void* context) {
+int32_t Release(const ReleaseServices& host, ViewHandle view, uint32_t refreshTarget,
+                void* context) {
   WriteDragState(context, kIdle);
-  if (!IsPerspective(view)) return 0;
+  if (!IsPerspective(host, view)) return 0;
 
   const bool snap = SnapToRightAngles() && (!SnapOnlyWithCtrl() || sys::CtrlHeld());
   if (snap) {
-    CameraValues camera = ReadCamera(view);
+    CameraValues camera = ReadCamera(host, view);
     if (!IsNearRightAngle(camera.heading()) || !IsNearRightAngle(camera.pitch())) return 0;
     camera.setHeading(RoundToRightAngle(camera.heading()));
     camera.setPitch(RoundToRightAngle(camera.pitch()));
-    WriteCamera(view, camera);
+    WriteCamera(host, view, camera);
   }
-  WriteViewAttribute(view, "TempOrtho", snap && TemporaryParallel());
-  RefreshViews()(refreshTarget, -1);
+  WriteViewAttribute(host, view, "TempOrtho", snap && TemporaryParallel());
+  host.get<kRefreshViews>()(refreshTarget, -1);
   return 0;
 }
 

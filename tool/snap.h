@@ -1,7 +1,23 @@
-// Straightening the view on release.
+// The release: the end of the drag, and straightening the view.
 #pragma once
 
+#include <cstdint>
+
+#include "host/abi.h"
+#include "host/module.h"
+
 namespace orbitrix {
+
+// What a release calls: "UV" for the gate and "Pers", the camera both ways,
+// "TempOrtho", the redraw.
+using ReleaseServices =
+    Services<kGetViewAttribute, kGetViewCamera, kSetViewCamera, kSetViewAttribute, kRefreshViews>;
+
+// The release branch of a button event that passed the gate: ends the drag
+// and, where the options ask for it, snaps a camera whose heading and pitch
+// are both near right angles onto them.
+int32_t Release(const ReleaseServices& host, ViewHandle view, uint32_t refreshTarget,
+                void* context);
 
 // Whether an angle in degrees lies in the band a release snaps from: its
 // whole degrees within 19 of a multiple of 90 below it or 20 above it. Not a

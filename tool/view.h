@@ -1,5 +1,5 @@
 // What the tool sees of a host view: named text attributes and an
-// eight-value camera.
+// eight-value camera, reached through the services of the event at hand.
 #pragma once
 
 #include <bit>
@@ -24,14 +24,16 @@ int32_t ReadLongViewAttributeInt(GetViewAttributeFn get, ViewHandle view, const 
 
 // Every event reads attributes and the camera, and with a quick host a level
 // of call around each service is a good part of what the event itself costs:
-// so these are inline, and the events' code calls the host directly.
+// so these are inline, and the events' code calls the host directly. Each
+// takes the event's Services, and compiles only where they include the slot
+// it calls.
 
 // The view's attribute key as an integer, or fallback when the view has no
 // such attribute, the host does not deliver it, or no buffer can be had.
-// Calls nothing when GetViewAttribute is unbound.
-inline int32_t ReadViewAttributeInt(ViewHandle view, const char* key, int32_t fallback) {
-  GetViewAttributeFn get = GetViewAttribute();
-  if (!get) return fallback;
+template <class Host>
+inline int32_t ReadViewAttributeInt(const Host& host, ViewHandle view, const char* key,
+                                    int32_t fallback) {
+  const GetViewAttributeFn get = host.template get<kGetViewAttribute>();
   const int32_t n = get(view, key, nullptr, 0);
   if (n <= 0) return fallback;
 
@@ -51,12 +53,19 @@ inline int32_t ReadViewAttributeInt(ViewHandle view, const char* key, int32_t fa
 
 // What the tool makes of the two attributes it reads: a UV view is left alone
 // entirely, and only a perspective view is turned or snapped.
-inline bool IsUvView(ViewHandle view) { return ReadViewAttributeInt(view, "UV", 0) != 0; }
-inline bool IsPerspective(ViewHandle view) { return ReadViewAttributeInt(view, "Pers", 1) != 0; }
+template <class Host>
+inline bool IsUvView(const Host& host, ViewHandle view) {
+  return ReadViewAttributeInt(host, view, "UV", 0) != 0;
+}
+template <class Host>
+inline bool IsPerspective(const Host& host, ViewHandle view) {
+  return ReadViewAttributeInt(host, view, "Pers", 1) != 0;
+}
 
 // Sets a view attribute to "0" or "1".
-inline void WriteViewAttribute(ViewHandle view, const char* key, bool on) {
-  SetViewAttribute()(view, key, on ? "1" : "0", 1);
+template <class Host>
+inline void WriteViewAttribute(const Host& host, ViewHandle view, const char* key, bool on) {
+  host.template get<kSetViewAttribute>()(view, key, on ? "1" : "0", 1);
 }
 
 // The camera as the host gives it. Only Heading and Pitch are interpreted;
@@ -73,14 +82,18 @@ struct CameraValues {
 
 // Values start at zero, so a host that leaves some unset never makes us
 // write back uninitialised memory.
-inline CameraValues ReadCamera(ViewHandle view) {
+template <class Host>
+inline CameraValues ReadCamera(const Host& host, ViewHandle view) {
   CameraValues c{};
-  GetViewCamera()(view, &c.v[0], &c.v[1], &c.v[2], &c.v[3], &c.v[4], &c.v[5], &c.v[6], &c.v[7]);
+  host.template get<kGetViewCamera>()(view, &c.v[0], &c.v[1], &c.v[2], &c.v[3], &c.v[4], &c.v[5],
+                                      &c.v[6], &c.v[7]);
   return c;
 }
 
-inline void WriteCamera(ViewHandle view, const CameraValues& c) {
-  SetViewCamera()(view, c.v[0], c.v[1], c.v[2], c.v[3], c.v[4], c.v[5], c.v[6], c.v[7]);
+template <class Host>
+inline void WriteCamera(const Host& host, ViewHandle view, const CameraValues& c) {
+  host.template get<kSetViewCamera>()(view, c.v[0], c.v[1], c.v[2], c.v[3], c.v[4], c.v[5], c.v[6],
+                                      c.v[7]);
 }
 
 }  // namespace orbitrix

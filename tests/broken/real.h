@@ -4,10 +4,6 @@
 
 #include "host/abi.h"
 
-extern "C" {
-decltype(MCP_InitializePluginProc) Real_InitializePluginProc;
-decltype(MCP_PluginEntry) Real_PluginEntry;
-decltype(MCP_ToolSwitch) Real_ToolSwitch;
-decltype(MCP_ToolMouseButton) Real_ToolMouseButton;
-decltype(MCP_ToolMouseMove) Real_ToolMouseMove;
-}
+#define MCP_REAL_EXPORT(name) extern "C" decltype(MCP_##name) Real_##name;
+MCP_EXPORTS(MCP_REAL_EXPORT)
+#undef MCP_REAL_EXPORT
