@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "host/system.h"
-#include "sim/desktop.h"
+#include "sim/host/desktop.h"
 
 using namespace orbitrix;
 

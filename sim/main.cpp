@@ -1,7 +1,6 @@
 // orbitrix-sim: loads the plug-in as the host does, plays a session script at
-// it and shows what happened.
-//
-//   orbitrix-sim [--plugin PATH] [--svg FILE] [--json] SESSION
+// it and shows what happened; or, with "validate", attacks it with a battery
+// of checks. --help says how.
 //
 // Exits 0 when every expectation held, 1 when one failed, 2 when the script,
 // the arguments or the plug-in could not be used.
@@ -13,12 +12,37 @@
 #include <fstream>
 #include <sstream>
 
-#include "sim/desktop.h"
-#include "sim/session.h"
-#include "sim/trace.h"
-#include "sim/validate.h"
+#include "sim/host/desktop.h"
+#include "sim/report/svg.h"
+#include "sim/report/trace.h"
+#include "sim/session/session.h"
+#include "sim/validate/validate.h"
 
 namespace {
+
+const char kHelp[] =
+    "orbitrix-sim plays the host's side against the Orbitrix plug-in module.\n"
+    "\n"
+    "Playing a session script:\n"
+    "  orbitrix-sim [--plugin PATH] [--svg FILE] [--json] SESSION\n"
+    "    --plugin PATH  the module to load (default dist/orbitrix.mcp)\n"
+    "    --svg FILE     also draw the session in the heading-pitch plane\n"
+    "    --json         the trace as JSON lines instead of text\n"
+    "  Exits 0 when every expect held, 1 when one failed, 2 when the arguments,\n"
+    "  the script or the module cannot be used.\n"
+    "\n"
+    "Validating the module:\n"
+    "  orbitrix-sim validate [--plugin PATH] [--seed S] [--level quick|standard|extensive]\n"
+    "                        [--only REGEX] [--list]\n"
+    "    --plugin PATH  the module to attack (default dist/orbitrix.mcp)\n"
+    "    --seed S       repeat an earlier run (random otherwise; printed at the end)\n"
+    "    --level L      how hard: quick (default), standard or extensive\n"
+    "    --only REGEX   only the checks whose names match\n"
+    "    --list         name the checks and stop\n"
+    "  Exits 0 when no check failed, 1 when one did, 2 when the arguments or the\n"
+    "  module cannot be used.\n"
+    "\n"
+    "  orbitrix-sim --help   this text\n";
 
 int Fail(const std::string& message) {
   std::fprintf(stderr, "orbitrix-sim: %s\n", message.c_str());
@@ -45,6 +69,10 @@ int main(int argc, char** argv) {
   // The trace is UTF-8 with plain line ends, whatever the console thinks.
   _setmode(_fileno(stdout), _O_BINARY);
   if (argc > 1 && std::string(argv[1]) == "validate") return sim::Validate(argc - 1, argv + 1);
+  if (argc > 1 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
+    std::fputs(kHelp, stdout);
+    return 0;
+  }
   std::string pluginPath = "dist/orbitrix.mcp", svgPath, sessionPath;
   bool json = false;
   for (int i = 1; i < argc; ++i) {
@@ -59,7 +87,9 @@ int main(int argc, char** argv) {
       sessionPath.clear(), i = argc;
   }
   if (sessionPath.empty())
-    return Fail("usage: orbitrix-sim [--plugin PATH] [--svg FILE] [--json] SESSION");
+    return Fail(
+        "usage: orbitrix-sim [--plugin PATH] [--svg FILE] [--json] SESSION, or orbitrix-sim "
+        "validate ...; orbitrix-sim --help says more");
 
   std::ifstream in(sessionPath, std::ios::binary);
   if (!in) return Fail(std::string(sessionPath).append(": cannot be read"));

@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "host/module.h"
-#include "sim/desktop.h"
-#include "sim/host.h"
+#include "sim/host/desktop.h"
+#include "sim/host/host.h"
 
 using namespace orbitrix;
 
@@ -58,11 +58,11 @@ TEST_F(EntryTest, IdentityRecordArrivesByteForByte) {
   std::memcpy(&description, &r.bytes[4], 4);
   EXPECT_STREQ(name, "Orbitrix");
   EXPECT_NE(std::strstr(description, "the Orbitrix developers"), nullptr);
-  const uint8_t fields[18] = {0x02, 0x00,                     // 2
-                              0xAA, 0xAA, 0x00, 0x00,         // tool id, first word
-                              0x00, 0x00, 0x00, 0x00,         // tool id, second word
-                              0x73, 0x63, 0x5B, 0xF4,         // 0xF45B6373
-                              0x07, 0x08, 0x00, 0x00};        // 0x807
+  const uint8_t fields[18] = {0x02, 0x00,               // 2
+                              0xAA, 0xAA, 0x00, 0x00,   // tool id, first word
+                              0x00, 0x00, 0x00, 0x00,   // tool id, second word
+                              0x73, 0x63, 0x5B, 0xF4,   // 0xF45B6373
+                              0x07, 0x08, 0x00, 0x00};  // 0x807
   EXPECT_EQ(std::memcmp(&r.bytes[8], fields, 18), 0);
 }
 

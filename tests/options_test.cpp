@@ -1,4 +1,6 @@
 // The tool button and the four options.
+#include "host/options.h"
+
 #include <gtest/gtest.h>
 #include <iconv.h>
 
@@ -6,9 +8,8 @@
 #include <string>
 
 #include "host/module.h"
-#include "host/options.h"
-#include "sim/desktop.h"
-#include "sim/host.h"
+#include "sim/host/desktop.h"
+#include "sim/host/host.h"
 
 using namespace orbitrix;
 
@@ -53,7 +54,7 @@ TEST_F(OptionsTest, ToolRecordBytes) {
   expected[16] = 1;  // 16-bit 1
   expected[22] = 1;  // 32-bit 1
   expected[38] = 0x07;
-  expected[40] = 0x01;  // 0x10007
+  expected[40] = 0x01;                  // 0x10007
   std::memcpy(&expected[8], &b[8], 8);  // the two pointers, checked above
   EXPECT_EQ(std::memcmp(b.data(), expected, 54), 0);
 }
@@ -77,7 +78,8 @@ TEST_F(OptionsTest, FourOptionsRegisterInOrderWithTheirLabels) {
   };
   for (int i = 0; i < 4; ++i) {
     const sim::Registration& r = host.registrations[static_cast<size_t>(i)];
-    EXPECT_EQ(host.log[static_cast<size_t>(i)].text, "RegisterInfo(0xAAAA,0x0,0x3,0x4,2,record,25)");
+    EXPECT_EQ(host.log[static_cast<size_t>(i)].text,
+              "RegisterInfo(0xAAAA,0x0,0x3,0x4,2,record,25)");
     EXPECT_EQ(r.record, &gOptions[i]) << "the host keeps this address";
     ASSERT_EQ(r.bytes.size(), 25u);
     uint32_t size;
@@ -116,8 +118,11 @@ TEST_F(OptionsTest, ValueTwoCountsAsOnOnlyForTheFirstOption) {
 }
 
 TEST_F(OptionsTest, OtherToolIdsAreNotOurs) {
-  for (auto [w0, w1] : {std::pair<uint32_t, uint32_t>{0xAAAB, 0}, {0xAAAA, 1}, {0xAAA9, 0},
-                        {0, 0}, {0xFFFFFFFF, 0xFFFFFFFF}}) {
+  for (auto [w0, w1] : {std::pair<uint32_t, uint32_t>{0xAAAB, 0},
+                        {0xAAAA, 1},
+                        {0xAAA9, 0},
+                        {0, 0},
+                        {0xFFFFFFFF, 0xFFFFFFFF}}) {
     EXPECT_EQ(MCP_GetToolInfo(0, 0, w0, w1), 0);
     EXPECT_EQ(MCP_GetGUIInfo(0, 0, w0, w1), 1);
   }

@@ -1,7 +1,7 @@
 // Session scripts: every bundled example played against the plug-in's code,
 // the messages bad scripts get, and what the trace and the picture make of a
 // session.
-#include "sim/session.h"
+#include "sim/session/session.h"
 
 #include <gtest/gtest.h>
 
@@ -11,9 +11,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "sim/desktop.h"
-#include "sim/trace.h"
-#include "tool/snap.h"
+#include "sim/host/desktop.h"
+#include "sim/report/svg.h"
+#include "sim/report/trace.h"
 
 namespace {
 
@@ -226,25 +226,6 @@ TEST(Trace, JsonLinesEscapeTextAndKeepNonFiniteAnglesAsStrings) {
   sim::Registered r;
   r.name = "q\"\\\n";
   EXPECT_EQ(sim::RegisteredJson(r).rfind("{\"plugin\":\"q\\\"\\\\\\u000a\",", 0), 0u);
-}
-
-// The bands in the picture must be exactly where the release snaps from.
-TEST(Picture, SnapBandsMatchTheReleaseRule) {
-  auto inBand = [](float a) {
-    for (int32_t m = -450; m <= 450; m += 90) {
-      const sim::Band b = sim::SnapBand(m);
-      const bool above = b.lowIncluded ? a >= b.low : a > b.low;
-      const bool below = b.highIncluded ? a <= b.high : a < b.high;
-      if (above && below) return true;
-    }
-    return false;
-  };
-  for (int tenths = -4000; tenths <= 4000; ++tenths) {
-    const float a = static_cast<float>(tenths) / 10.0f;
-    ASSERT_EQ(inBand(a), orbitrix::IsNearRightAngle(a)) << a;
-  }
-  for (float a : {-19.999f, 19.999f, 70.999f, -70.999f, 110.0f, -110.0f, 0.0f, -0.0f})
-    EXPECT_EQ(inBand(a), orbitrix::IsNearRightAngle(a)) << a;
 }
 
 TEST(Picture, CaptionsEachDragWithWhatItsReleaseDid) {

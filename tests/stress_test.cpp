@@ -8,15 +8,16 @@
 #include <random>
 
 #include "host/options.h"
-#include "sim/desktop.h"
-#include "sim/host.h"
+#include "sim/host/desktop.h"
+#include "sim/host/host.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 // From the sanitizer runtime's allocator interface.
 extern "C" size_t __sanitizer_get_current_allocated_bytes();
 #define HEAP_BYTES() __sanitizer_get_current_allocated_bytes()
 #else
-#define HEAP_BYTES() size_t{0}
+#define HEAP_BYTES() \
+  size_t { 0 }
 #endif
 
 using namespace orbitrix;
@@ -26,12 +27,6 @@ namespace {
 constexpr uint32_t kSeed = 20261208;
 constexpr int kEvents = 1000000;
 constexpr ViewHandle kViews = 3;
-
-sim::Attribute Plain(const char* value) {
-  sim::Attribute a;
-  a.value = value;
-  return a;
-}
 
 struct Stress {
   std::mt19937 rng{kSeed};
@@ -43,8 +38,14 @@ struct Stress {
   float Angle() {
     const float specials[] = {std::numeric_limits<float>::quiet_NaN(),
                               std::numeric_limits<float>::infinity(),
-                              -std::numeric_limits<float>::infinity(), 1e30f, -3e9f, 2147483648.0f,
-                              90.0f, -90.0f, -0.0f, 1e-45f};
+                              -std::numeric_limits<float>::infinity(),
+                              1e30f,
+                              -3e9f,
+                              2147483648.0f,
+                              90.0f,
+                              -90.0f,
+                              -0.0f,
+                              1e-45f};
     if (Pick(8) == 0) return specials[Pick(10)];
     return std::uniform_real_distribution<float>(-800.0f, 800.0f)(rng);
   }
@@ -56,8 +57,11 @@ struct Stress {
     switch (Pick(10)) {
       case 0: a.sizeAnswer = 0; break;
       case 1: a.sizeAnswer = static_cast<int32_t>(0xFFFFFFFF); break;
-      case 2: a.sizeAnswer = 0x7FFFFFFF; break;            // more than the heap gives
-      case 3: a.sizeAnswer = static_cast<int32_t>(1 + Pick(300)); a.terminated = false; break;
+      case 2: a.sizeAnswer = 0x7FFFFFFF; break;  // more than the heap gives
+      case 3:
+        a.sizeAnswer = static_cast<int32_t>(1 + Pick(300));
+        a.terminated = false;
+        break;
       case 4: a.valueAnswer = 0; break;
       case 5: a.sizeAnswer = 1; break;
       default: break;
@@ -68,8 +72,8 @@ struct Stress {
     sim::View& view = host.view(v);
     Attribute(view.attributes["UV"]);
     Attribute(view.attributes["Pers"]);
-    if (Pick(3)) view.attributes["UV"] = Plain("0");
-    if (Pick(3)) view.attributes["Pers"] = Plain("1");
+    if (Pick(3)) view.attributes["UV"] = sim::Value("0");
+    if (Pick(3)) view.attributes["Pers"] = sim::Value("1");
     for (uint32_t& value : view.camera) value = Bits();
     view.setAngles(Angle(), Angle());
   }
@@ -83,17 +87,18 @@ TEST(Stress, AMillionRandomEventsKeepEveryInvariant) {
   ASSERT_TRUE(s.host.Start());
   s.host.log.reserve(64);
   for (ViewHandle v = 0; v < kViews; ++v) {
-    s.host.view(v).attributes["TempOrtho"] = Plain("0");
+    s.host.view(v).attributes["TempOrtho"] = sim::Value("0");
     s.Shuffle(v);
   }
   float anchorPitch = 0;  // what the plug-in's anchor holds, as far as this test can tell
 
   for (int i = 0; i < kEvents; ++i) {
     if (s.Pick(16) == 0) s.Shuffle(s.Pick(kViews));
-    if (s.Pick(32) == 0) s.host.SetOption(static_cast<int>(s.Pick(4)), static_cast<uint8_t>(s.Pick(3)));
-    sim::SetCursor(static_cast<int32_t>(s.Bits() % 4001) - 2000,
-                   s.Pick(64) ? static_cast<int32_t>(s.Bits() % 2001) - 1000
-                              : static_cast<int32_t>(s.Bits()));
+    if (s.Pick(32) == 0)
+      s.host.SetOption(static_cast<int>(s.Pick(4)), static_cast<uint8_t>(s.Pick(3)));
+    sim::SetCursor(
+        static_cast<int32_t>(s.Bits() % 4001) - 2000,
+        s.Pick(64) ? static_cast<int32_t>(s.Bits() % 2001) - 1000 : static_cast<int32_t>(s.Bits()));
     sim::SetCtrl(s.Pick(2));
     sim::fake::cursorFails = s.Pick(50) == 0;
 
@@ -127,7 +132,8 @@ TEST(Stress, AMillionRandomEventsKeepEveryInvariant) {
     if (stateBefore == 0 && state == 1) anchorPitch = std::bit_cast<float>(before[5]);
     for (const sim::Call& call : s.host.log) {
       if (call.slot != kSetViewCamera) continue;
-      for (size_t k : {0u, 1u, 2u, 3u, 6u, 7u}) ASSERT_EQ(call.args[k + 1], before[k]) << "event " << i;
+      for (size_t k : {0u, 1u, 2u, 3u, 6u, 7u})
+        ASSERT_EQ(call.args[k + 1], before[k]) << "event " << i;
       const float pitch = std::bit_cast<float>(call.args[6]);
       if (kind >= 2 && LimitPitch() && !std::isnan(anchorPitch)) {
         ASSERT_LE(std::fabs(pitch), 90.0f) << "event " << i;

@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "host/options.h"
-#include "sim/desktop.h"
-#include "sim/host.h"
+#include "sim/host/desktop.h"
+#include "sim/host/host.h"
 
 struct ToolTest : ::testing::Test {
   sim::Host host{sim::LinkedPlugin()};

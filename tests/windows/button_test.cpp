@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "sim/host.h"
+#include "sim/host/host.h"
 #include "tests/windows/loaded.h"
 
 namespace {

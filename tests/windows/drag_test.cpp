@@ -3,8 +3,8 @@
 #include <windows.h>
 
 #include "host/options.h"
-#include "sim/desktop.h"
-#include "sim/host.h"
+#include "sim/host/desktop.h"
+#include "sim/host/host.h"
 #include "tests/windows/loaded.h"
 
 namespace {

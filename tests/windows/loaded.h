@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "sim/plugin.h"
+#include "sim/host/plugin.h"
 
 inline std::string PluginPath() {
   const char* env = std::getenv("ORBITRIX_PLUGIN");

@@ -7,8 +7,8 @@
 #include <set>
 #include <string>
 
-#include "sim/host.h"
-#include "sim/stack_probe.h"
+#include "sim/host/host.h"
+#include "sim/validate/stack_probe.h"
 #include "tests/windows/loaded.h"
 
 namespace {
@@ -33,14 +33,15 @@ TEST(Module, ExportsExactlyTheNineUndecoratedNames) {
   std::set<std::string> found;
   for (DWORD i = 0; i < exports->NumberOfNames; ++i)
     found.insert(reinterpret_cast<const char*>(Image() + names[i]));
-  const std::set<std::string> expected(std::begin(sim::kExportNames), std::end(sim::kExportNames));
+  std::set<std::string> expected;
+  for (const sim::Export& e : sim::kExports) expected.insert(e.name);
   EXPECT_EQ(found, expected);
-  EXPECT_EQ(exports->NumberOfFunctions, 9u);
+  EXPECT_EQ(exports->NumberOfFunctions, std::size(sim::kExports));
 }
 
 TEST(Module, ImportsOnlySystemLibraries) {
-  const std::set<std::string> system = {"kernel32.dll", "user32.dll", "msvcrt.dll",
-                                        "ucrtbase.dll", "gdi32.dll"};
+  const std::set<std::string> system = {"kernel32.dll", "user32.dll", "msvcrt.dll", "ucrtbase.dll",
+                                        "gdi32.dll"};
   const auto* d = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(
       Image() + Directory(IMAGE_DIRECTORY_ENTRY_IMPORT).VirtualAddress);
   int count = 0;
@@ -56,22 +57,12 @@ TEST(Module, EveryExportLeavesItsArgumentsToTheCaller) {
   // With nothing bound and a null context, every export declines, so calling
   // each with zero arguments is safe.
   for (uint32_t slot = 0; slot < orbitrix::kServiceSlots; ++slot) p.InitializePluginProc(slot, 0);
-  const struct {
-    const void* fn;
-    int32_t args;
-  } calls[] = {
-      {reinterpret_cast<const void*>(p.InitializePluginProc), 2},
-      {reinterpret_cast<const void*>(p.PluginEntry), 3},
-      {reinterpret_cast<const void*>(p.GetPluginInfo), 3},
-      {reinterpret_cast<const void*>(p.ReleasePlugin), 0},
-      {reinterpret_cast<const void*>(p.GetToolInfo), 4},
-      {reinterpret_cast<const void*>(p.GetGUIInfo), 4},
-      {reinterpret_cast<const void*>(p.ToolSwitch), 7},
-      {reinterpret_cast<const void*>(p.ToolMouseButton), 11},
-      {reinterpret_cast<const void*>(p.ToolMouseMove), 10},
-  };
-  for (int i = 0; i < 9; ++i)
-    EXPECT_EQ(sim::BytesPoppedByCallee(calls[i].fn, calls[i].args), 0) << sim::kExportNames[i];
+  const uint32_t zeros[16] = {};
+  for (const sim::Export& e : sim::kExports) {
+    const void* fn =
+        reinterpret_cast<const void*>(GetProcAddress(static_cast<HMODULE>(p.module), e.name));
+    EXPECT_EQ(sim::ProbeCall(fn, zeros, e.arguments).popped, 0) << e.name;
+  }
 }
 
 TEST(Module, IdentityRecordArrivesThroughTheRealLoader) {

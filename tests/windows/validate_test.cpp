@@ -1,16 +1,17 @@
-// The validator's own pieces: how a check's child is judged, the snap band it
-// holds the module to, and the fuzzer's reproductions, which must be session
+// The validator's own pieces: how a check's child is judged, how a failure
+// is shortened, and the fuzzer's reproductions, which must be session
 // scripts that play as the fuzzer's steps did.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <algorithm>
 
-#include "sim/checks.h"
-#include "sim/desktop.h"
-#include "sim/format.h"
-#include "sim/fuzz.h"
-#include "sim/session.h"
+#include "sim/host/desktop.h"
+#include "sim/report/text.h"
+#include "sim/session/session.h"
+#include "sim/validate/check.h"
+#include "sim/validate/fuzz/fuzzer.h"
+#include "sim/validate/fuzz/shorten.h"
 #include "tests/windows/loaded.h"
 
 namespace sim::validate {
@@ -36,6 +37,18 @@ TEST(Judge, AVerdictCountsOnlyWithItsExitCode) {
   EXPECT_EQ(Judged("", 0).detail, "ended with exit code 0 and no verdict");
 }
 
+TEST(Judge, WhatCouldNotBeMeasuredIsSaidAsSuch) {
+  const Outcome warned = Judged("@@note 100 loads\n@@warn GDI objects not counted\n@@pass\n", 0);
+  EXPECT_EQ(warned.kind, Outcome::kWarning);
+  EXPECT_EQ(warned.warnings, std::vector<std::string>{"GDI objects not counted"});
+  const Outcome skipped = Judged("@@skip the cursor cannot be moved here\n", 0);
+  EXPECT_EQ(skipped.kind, Outcome::kSkipped);
+  EXPECT_EQ(skipped.detail, "the cursor cannot be moved here");
+  // Neither counts once the child has crashed or failed.
+  EXPECT_EQ(Judged("@@skip x\n", 0xC0000005).kind, Outcome::kCrashed);
+  EXPECT_EQ(Judged("@@warn x\n@@fail y\n", 1).kind, Outcome::kFailed);
+}
+
 TEST(Judge, ACrashSaysWhatAndWhere) {
   EXPECT_EQ(Judged("@@crash access violation (0xC0000005) at x.mcp+0x24A4\n", 0xC0000005).detail,
             "access violation (0xC0000005) at x.mcp+0x24A4");
@@ -47,15 +60,6 @@ TEST(Judge, ACrashSaysWhatAndWhere) {
   hung.kind = Outcome::kHung;
   Judge("@@pass\n", &hung);
   EXPECT_EQ(hung.kind, Outcome::kHung);
-}
-
-TEST(SnapBand, WholeDegreesTruncatedTowardZero) {
-  for (float a : {0.0f, -0.0f, 19.999998f, -19.999998f, 71.0f, -71.0f, 109.99999f, 161.0f,
-                  2147483520.0f, -2147483520.0f})
-    EXPECT_TRUE(NearRightAngle(a)) << a;
-  for (float a : {20.0f, -20.0f, 70.0f, 70.99999f, -70.5f, 110.0f, 160.99999f, -2147483648.0f,
-                  2147483648.0f, INFINITY, -INFINITY, NAN})
-    EXPECT_FALSE(NearRightAngle(a)) << a;
 }
 
 bool Has(const std::vector<uint32_t>& steps, uint32_t step) {
@@ -97,9 +101,9 @@ TEST(Fuzzer, ReproductionsAreScriptsOnTheScreen) {
   const Screen screen = CursorScreen();
   for (uint64_t seed = 1; seed <= 5; ++seed) {
     Fuzzer fuzzer(seed, screen);
-    SessionWriter writer(screen);
+    SessionWriter writer = StartingSession(screen);
     int said = 0;
-    for (int i = 0; i < 3000; ++i) said += writer.Add(fuzzer.Next());
+    for (int i = 0; i < 3000; ++i) said += Write(fuzzer.Next(), writer);
     EXPECT_GT(said, 1000);
     Session session;
     std::string error;
@@ -125,11 +129,11 @@ std::string After(const Host& host, const Op& op) {
 TEST(Fuzzer, AReproductionPlaysAsTheStepsDid) {
   const Screen screen = CursorScreen();
   Fuzzer fuzzer(11, screen);
-  SessionWriter writer(screen);
+  SessionWriter writer = StartingSession(screen);
   std::vector<Op> said;
   for (int i = 0; i < 20000; ++i) {
     const Op op = fuzzer.Next();
-    if (writer.Add(op)) said.push_back(op);
+    if (Write(op, writer)) said.push_back(op);
   }
   std::vector<std::string> direct;
   {

@@ -1,0 +1,191 @@
+// The module loaded, started, used and unloaded again and again, as a host
+// that reloads its plug-ins would: nothing may pile up in the process.
+#include <windows.h>
+#include <winternl.h>
+
+#include <algorithm>
+#include <map>
+#include <set>
+
+#include "host/abi.h"
+#include "sim/host/desktop.h"
+#include "sim/report/text.h"
+#include "sim/validate/check.h"
+#include "sim/validate/checks/checks.h"
+
+namespace sim::validate {
+
+namespace {
+
+using namespace orbitrix;
+
+using QueryObjectFn = NTSTATUS(NTAPI*)(HANDLE, ULONG, PVOID, ULONG, PULONG);
+
+// The open handle values. Handles are handed out lowest free first, so a long
+// run of unused values means there are no more.
+std::set<uintptr_t> OpenHandles() {
+  std::set<uintptr_t> open;
+  for (uintptr_t h = 4, misses = 0; misses < 512; h += 4) {
+    DWORD flags;
+    if (GetHandleInformation(reinterpret_cast<HANDLE>(h), &flags))
+      open.insert(h), misses = 0;
+    else
+      ++misses;
+  }
+  return open;
+}
+
+std::string HandleType(uintptr_t h) {
+  static const auto query = reinterpret_cast<QueryObjectFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryObject")));
+  alignas(8) char buffer[512];
+  ULONG size;
+  if (!query || query(reinterpret_cast<HANDLE>(h), 2 /* ObjectTypeInformation */, buffer,
+                      sizeof buffer, &size) != 0)
+    return "unknown";
+  const UNICODE_STRING& name = reinterpret_cast<PUBLIC_OBJECT_TYPE_INFORMATION*>(buffer)->TypeName;
+  std::string type;
+  for (USHORT i = 0; i < name.Length / 2; ++i) type.push_back(static_cast<char>(name.Buffer[i]));
+  return type;
+}
+
+// Bytes in use on every heap of the process.
+uint64_t HeapBytes() {
+  HANDLE heaps[256];
+  const DWORD n = std::min<DWORD>(GetProcessHeaps(256, heaps), 256);
+  uint64_t busy = 0;
+  for (DWORD i = 0; i < n; ++i) {
+    if (!HeapLock(heaps[i])) continue;
+    PROCESS_HEAP_ENTRY e{};
+    while (HeapWalk(heaps[i], &e))
+      if (e.wFlags & PROCESS_HEAP_ENTRY_BUSY) busy += e.cbData;
+    HeapUnlock(heaps[i]);
+  }
+  return busy;
+}
+
+// One life of the module: loaded, started, a drag that snaps, released and
+// unloaded, with the button bitmaps deleted as their owner, the host, must.
+bool OneLife(Probe& p, int life, bool* stayedLoaded) {
+  Plugin plugin{};
+  std::string error;
+  if (!LoadPlugin(p.settings().plugin, &plugin, &error))
+    return p.Fail(Format("load %d: %s", life, error.c_str()));
+  {
+    Host host(plugin);
+    if (!StartHost(p, host)) return false;
+    View& view = host.view(1);
+    view.plain();
+    view.setAngles(3, 2);
+    SetCtrl(true);
+    SetCursor(300, 300);
+    host.Press(1);
+    SetCursor(305, 302);
+    host.Move(1);
+    host.Release(1);
+    SetCtrl(false);
+    plugin.ReleasePlugin();
+    if (CountCalls(host, kSetViewCamera) != 2)
+      return p.Fail(Format("load %d: a drag and a snap made %d camera writes instead of 2: %s",
+                           life, CountCalls(host, kSetViewCamera), LogText(host).c_str()));
+    if (!DeleteButtons(host))
+      return p.Fail(Format("load %d: the button handle is not a bitmap the host can delete", life));
+  }
+  HMODULE gone = static_cast<HMODULE>(plugin.module);
+  UnloadPlugin(&plugin);
+  char path[MAX_PATH];
+  *stayedLoaded = GetModuleFileNameA(gone, path, MAX_PATH) != 0;
+  return true;
+}
+
+// The lowest free TLS index: it climbs when loads take indexes and keep them.
+DWORD FreeTlsIndex() {
+  const DWORD index = TlsAlloc();
+  if (index != TLS_OUT_OF_INDEXES) TlsFree(index);
+  return index;
+}
+
+}  // namespace
+
+bool LoadUnload(Probe& p) {
+  const int lives = static_cast<int>(p.Scaled(100, 1000, 5000));
+  // The first lives load what stays loaded anyway (the system's own DLLs,
+  // its caches); growth is counted from then on.
+  const int warmUp = 3;
+  std::set<uintptr_t> handlesBefore;
+  uint64_t heapBefore = 0;
+  DWORD gdiBefore = 0, countBefore = 0, tlsBefore = 0;
+  int stayed = 0, lived = 0;
+  bool tlsGone = false;
+  for (int life = 0; life < warmUp + lives && !tlsGone; ++life) {
+    if (life == warmUp) {
+      handlesBefore = OpenHandles();
+      heapBefore = HeapBytes();
+      gdiBefore = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+      GetProcessHandleCount(GetCurrentProcess(), &countBefore);
+      tlsBefore = FreeTlsIndex();
+    }
+    p.At(Format("load %d", life));
+    bool stayedLoaded = false;
+    if (!OneLife(p, life, &stayedLoaded)) return false;
+    stayed += stayedLoaded;
+    lived += life >= warmUp;
+    // A process has about a thousand TLS indexes; a module that keeps one
+    // a load makes a later load fail, so stop while that can still be said.
+    tlsGone = life >= warmUp && FreeTlsIndex() >= 1080;
+  }
+  const std::set<uintptr_t> handlesAfter = OpenHandles();
+  const int64_t heapGrowth = static_cast<int64_t>(HeapBytes()) - static_cast<int64_t>(heapBefore);
+  const DWORD gdiAfter = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+  DWORD countAfter = 0;
+  GetProcessHandleCount(GetCurrentProcess(), &countAfter);
+  const DWORD tlsAfter = FreeTlsIndex();
+
+  std::map<std::string, int> newTypes;
+  for (uintptr_t h : handlesAfter)
+    if (!handlesBefore.count(h)) ++newTypes[HandleType(h)];
+  // The system's own count where it keeps one (Wine answers 0), else the scan.
+  const bool counted = countBefore > 0;
+  const int64_t before = counted ? countBefore : static_cast<int64_t>(handlesBefore.size());
+  const int64_t after = counted ? countAfter : static_cast<int64_t>(handlesAfter.size());
+  std::string types;
+  for (const auto& [type, n] : newTypes)
+    types.append(Format("%s%d %s", types.empty() ? "" : ", ", n, type.c_str()));
+  p.Note(Format(
+      "%d loads: handles %lld -> %lld (%s), lowest free TLS index %lu -> %lu, heap in use %+lld "
+      "bytes%s%s",
+      lived, static_cast<long long>(before), static_cast<long long>(after),
+      counted ? "GetProcessHandleCount"
+              : "open handle values; GetProcessHandleCount answers 0 here",
+      tlsBefore, tlsAfter, static_cast<long long>(heapGrowth),
+      gdiBefore ? Format(", GDI objects %lu -> %lu", gdiBefore, gdiAfter).c_str() : "",
+      stayed ? Format(", the module stayed loaded after %d of them", stayed).c_str() : ""));
+  // A button bitmap the host could not delete would show only here.
+  if (!gdiBefore) p.Warn("GDI objects not counted: GetGuiResources answers 0 here");
+
+  // A little slack everywhere for what the system creates once, on first need.
+  std::vector<std::string> leaks;
+  const auto each = [&](int64_t n) { return static_cast<double>(n) / lived; };
+  if (after - before > 2)
+    leaks.push_back(Format("%lld more handles (%.1f a load: %s)",
+                           static_cast<long long>(after - before), each(after - before),
+                           types.c_str()));
+  if (tlsAfter == TLS_OUT_OF_INDEXES || tlsAfter > tlsBefore + 2)
+    leaks.push_back(Format("%lld more TLS indexes (%.1f a load%s)",
+                           static_cast<long long>(tlsAfter) - tlsBefore, each(tlsAfter - tlsBefore),
+                           tlsGone ? "; stopped before the last one is gone" : ""));
+  if (gdiBefore && gdiAfter > gdiBefore + 2)
+    leaks.push_back(
+        Format("%lu more GDI objects, every button bitmap deleted", gdiAfter - gdiBefore));
+  if (heapGrowth > 64 * 1024 && heapGrowth > 64 * lived)
+    leaks.push_back(Format("%lld more heap bytes in use (%lld a load)",
+                           static_cast<long long>(heapGrowth),
+                           static_cast<long long>(heapGrowth / lived)));
+  if (leaks.empty()) return true;
+  std::string text = Format("after %d loads and unloads the process holds ", lived);
+  for (size_t i = 0; i < leaks.size(); ++i)
+    text.append(i == 0 ? "" : i + 1 == leaks.size() ? " and " : ", ").append(leaks[i]);
+  return p.Fail(text);
+}
+
+}  // namespace sim::validate

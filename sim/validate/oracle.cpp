@@ -1,0 +1,36 @@
+#include "sim/validate/oracle.h"
+
+#include <cmath>
+#include <cstdlib>
+
+namespace sim {
+
+bool NearRightAngle(float a) {
+  if (!(a >= -2147483648.0f && a < 2147483648.0f)) return false;
+  const int32_t r = std::abs(static_cast<int32_t>(a) % 90);
+  return r < 20 || r > 70;
+}
+
+float SnapTarget(float a) {
+  const double k = std::trunc(a / 90.0 + (a >= 0 ? 0.25 : -0.25));
+  return static_cast<float>(k * 90.0);
+}
+
+Band SnapBand(int32_t multiple) {
+  const double m = multiple;
+  if (multiple > 0) return {m - 19, m + 20, true, false};
+  if (multiple < 0) return {m - 20, m + 19, false, true};
+  return {-20, 20, false, false};
+}
+
+// The travel across any screen is far below 2^24, so a double holds the sum
+// closely enough to round it as exactly.
+float Turned(float anchor, int32_t from, int32_t to) {
+  return static_cast<float>(static_cast<double>(to) - from + anchor);
+}
+
+float Limited(float pitch) { return pitch < -90.0f ? -90.0f : pitch > 90.0f ? 90.0f : pitch; }
+
+bool SameAngle(float a, float b) { return a == b || (std::isnan(a) && std::isnan(b)); }
+
+}  // namespace sim
