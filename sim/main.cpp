@@ -2,6 +2,7 @@
 // it and shows what happened.
 //
 //   orbitrix-sim [--plugin PATH] [--svg FILE] [--json] SESSION
+//   orbitrix-sim --version
 //
 // Exits 0 when every expectation held, 1 when one failed, 2 when the script,
 // the arguments or the plug-in could not be used.
@@ -45,6 +46,10 @@ int main(int argc, char** argv) {
   // The trace is UTF-8 with plain line ends, whatever the console thinks.
   _setmode(_fileno(stdout), _O_BINARY);
   if (argc > 1 && std::string(argv[1]) == "validate") return sim::Validate(argc - 1, argv + 1);
+  if (argc == 2 && std::string(argv[1]) == "--version") {
+    Print("orbitrix-sim " ORBITRIX_VERSION "\n");  // CMake's project(VERSION)
+    return 0;
+  }
   std::string pluginPath = "dist/orbitrix.mcp", svgPath, sessionPath;
   bool json = false;
   for (int i = 1; i < argc; ++i) {
