@@ -73,7 +73,6 @@ def main():
         digest = hashlib.sha256(f.read()).hexdigest()
     with open(os.path.join(dist, "SHA256SUMS"), "w", newline="\n") as f:
         f.write(f"{digest}  {name}\n")
-    print(f"{digest}  {path}")
 
 
 if __name__ == "__main__":
