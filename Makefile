@@ -1,5 +1,5 @@
 # The front door. Every target first installs what the machine lacks.
-.PHONY: setup dll test test-native test-windows demo clean
+.PHONY: setup dll test test-native test-windows demo release clean
 
 setup:
 	@bash scripts/setup.sh
@@ -28,6 +28,13 @@ demo: setup
 	cmake --build --preset windows --target orbitrix orbitrix-sim
 	scripts/wine-run.sh build/windows/orbitrix-sim.exe --svg build/demo.svg examples/tour.session
 	@echo "wrote build/demo.svg"
+
+# The downloadable release: dist/orbitrix-<version>-win32.zip and
+# dist/SHA256SUMS, the same bytes from any clone (see README.md, Releases).
+release: setup
+	cmake --preset windows >/dev/null
+	cmake --build --preset windows --target release
+	@cat dist/SHA256SUMS
 
 clean:
 	rm -rf build dist

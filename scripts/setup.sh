@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 
 packages=(
   g++-multilib g++-mingw-w64-i686 wine wine32:i386 cmake ninja-build
-  libgtest-dev:i386 libgmock-dev:i386 libbenchmark-dev:i386 googletest
+  libgtest-dev:i386 libgmock-dev:i386 libbenchmark-dev:i386 googletest python3
 )
 
 missing=()

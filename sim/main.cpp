@@ -42,7 +42,8 @@ const char kHelp[] =
     "  Exits 0 when no check failed, 1 when one did, 2 when the arguments or the\n"
     "  module cannot be used.\n"
     "\n"
-    "  orbitrix-sim --help   this text\n";
+    "  orbitrix-sim --help      this text\n"
+    "  orbitrix-sim --version   the version of Orbitrix it was built with\n";
 
 int Fail(const std::string& message) {
   std::fprintf(stderr, "orbitrix-sim: %s\n", message.c_str());
@@ -71,6 +72,10 @@ int main(int argc, char** argv) {
   if (argc > 1 && std::string(argv[1]) == "validate") return sim::Validate(argc - 1, argv + 1);
   if (argc > 1 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
     std::fputs(kHelp, stdout);
+    return 0;
+  }
+  if (argc == 2 && std::string(argv[1]) == "--version") {
+    Print("orbitrix-sim " ORBITRIX_VERSION "\n");  // CMake's project(VERSION)
     return 0;
   }
   std::string pluginPath = "dist/orbitrix.mcp", svgPath, sessionPath;
