@@ -55,7 +55,10 @@ export function serve(folder, port = 8000) {
       'Cache-Control': 'no-cache',
     });
     if (request.method === 'HEAD') response.end();
-    else createReadStream(file).on('error', () => response.destroy()).pipe(response);
+    else
+      createReadStream(file)
+        .on('error', () => response.destroy())
+        .pipe(response);
   });
   return new Promise((done, fail) => {
     server.once('error', fail);

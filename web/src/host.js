@@ -164,12 +164,34 @@ export class Host {
   // will read. Each answers what happened, in the fields of a trace step.
   press(view, x, y, { buttons = 1, ctrl = false } = {}) {
     return this.event('press', view, { x, y, buttons, ctrl }, (m) =>
-      m._MCP_ToolMouseButton(0, 0, ...TOOL_ID, 0, 0, 1, buttons, view, REFRESH_TARGET, this.context),
+      m._MCP_ToolMouseButton(
+        0,
+        0,
+        ...TOOL_ID,
+        0,
+        0,
+        1,
+        buttons,
+        view,
+        REFRESH_TARGET,
+        this.context,
+      ),
     );
   }
   release(view, x, y, { buttons = 1, ctrl = false } = {}) {
     return this.event('release', view, { x, y, buttons, ctrl }, (m) =>
-      m._MCP_ToolMouseButton(0, 0, ...TOOL_ID, 0, 0, 0, buttons, view, REFRESH_TARGET, this.context),
+      m._MCP_ToolMouseButton(
+        0,
+        0,
+        ...TOOL_ID,
+        0,
+        0,
+        0,
+        buttons,
+        view,
+        REFRESH_TARGET,
+        this.context,
+      ),
     );
   }
   move(view, x, y, { buttons = 1, ctrl = false } = {}) {
@@ -178,8 +200,11 @@ export class Host {
     );
   }
   switchTool(view, { ctrl = false } = {}) {
-    return this.event('switch', view, { x: 0, y: 0, buttons: 0, ctrl }, (m) =>
-      m._MCP_ToolSwitch(0, 0, ...TOOL_ID, 0, 0, this.context) & 0xff,
+    return this.event(
+      'switch',
+      view,
+      { x: 0, y: 0, buttons: 0, ctrl },
+      (m) => m._MCP_ToolSwitch(0, 0, ...TOOL_ID, 0, 0, this.context) & 0xff,
     );
   }
 
@@ -220,7 +245,9 @@ export class Host {
   getViewAttribute(view, key, buffer, size) {
     const name = key ? this.text(key) : null;
     view >>>= 0;
-    this.log.push(`GetViewAttribute(${view},${quoted(name)},${buffer ? 'buffer' : 'null'},${size})`);
+    this.log.push(
+      `GetViewAttribute(${view},${quoted(name)},${buffer ? 'buffer' : 'null'},${size})`,
+    );
     const value = name === null ? undefined : this.view(view).attributes.get(name);
     if (value === undefined) return 0;
     const needed = value.length + 1;

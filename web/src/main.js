@@ -15,7 +15,7 @@ import createOrbitrix from '../orbitrix.js';
 import { Host, OPTION_NAMES, View } from './host.js';
 import { planeSvg } from './plane.js';
 import { Viewport } from './scene.js';
-import { g9, stepColumns, traceHeading } from './trace.js';
+import { g9, hex, stepColumns, traceHeading } from './trace.js';
 
 const VIEW = 1;
 const TRACE_LENGTH = 60;
@@ -45,12 +45,17 @@ window.orbitrix = {
 
 async function start() {
   let redraws = 0;
-  const host = new Host(await createOrbitrix(), { onRefresh: () => ++redraws });
+  // The tool's RefreshViews: the view is drawn afresh at the next frame.
+  const onRefresh = () => {
+    ++redraws;
+    draw();
+  };
+  const host = new Host(await createOrbitrix(), { onRefresh });
   host.start();
   host.views.set(VIEW, View.defined());
   const view = () => host.view(VIEW);
   const registered = host.registered();
-  const [w0, w1] = registered.toolId.map((w) => `0x${w.toString(16).toUpperCase()}`);
+  const [w0, w1] = registered.toolId.map(hex);
   $('identity').textContent = `${registered.description} · tool ${w0}:${w1}`;
 
   let viewport = null;
@@ -58,12 +63,12 @@ async function start() {
     viewport = new Viewport($('view'));
   } catch (error) {
     $('notice').hidden = false;
-    $('notice').textContent = `This browser cannot draw the view (${error.message}); the tool still runs.`;
+    $('notice').textContent =
+      `This browser cannot draw the view (${error.message}); the tool still runs.`;
   }
 
   let count = 0; // events sent, numbering the trace
   let drag = null; // the last drag, for the plane
-  const steps = [];
   const ctrl = { key: false, pointer: false, latch: false };
   const ctrlHeld = () => ctrl.key || ctrl.pointer || ctrl.latch;
 
@@ -83,9 +88,9 @@ async function start() {
     // A view in parallel projection for now, or one not in perspective at all.
     const parallel = tempOrtho === '1' || v.attributes.get('Pers') === '0';
     viewport?.render(v.heading, v.pitch, parallel);
+    const projection = parallel ? 'parallel' : 'perspective';
     const uv = v.attributes.get('UV') === '1' ? ' · UV view' : '';
-    $('overlay').textContent =
-      `heading ${g9(v.heading)}  pitch ${g9(v.pitch)}  ${parallel ? 'parallel' : 'perspective'}${uv}`;
+    $('overlay').textContent = `heading ${g9(v.heading)}  pitch ${g9(v.pitch)}  ${projection}${uv}`;
     $('temp-ortho').textContent = tempOrtho === null ? 'none' : `"${tempOrtho}"`;
     $('drag-state').textContent = host.dragState;
     $('redraws').textContent = redraws;
@@ -112,8 +117,6 @@ async function start() {
 
   function record(step) {
     step.line = ++count;
-    steps.push(step);
-    if (steps.length > TRACE_LENGTH) steps.shift();
     const trace = $('trace');
     const row = document.createElement('div');
     row.className = 'step';
@@ -147,12 +150,12 @@ async function start() {
 
   const canvas = $('view');
   let pointer = null; // the one pointer the host follows, while a button is down
+  let last = [0, 0]; // where it was at the last event sent
 
-  function send(kind, e, buttons) {
+  // CSS pixels, so that a pixel is a degree whatever the device.
+  function send(kind, e, buttons, [x, y] = [Math.round(e.clientX), Math.round(e.clientY)]) {
     ctrl.pointer = e.ctrlKey;
-    // CSS pixels, so that a pixel is a degree whatever the device.
-    const x = Math.round(e.clientX);
-    const y = Math.round(e.clientY);
+    last = [x, y];
     record(host[kind](VIEW, x, y, { buttons, ctrl: ctrlHeld() }));
     draw();
   }
@@ -171,18 +174,24 @@ async function start() {
   canvas.addEventListener('pointermove', (e) => {
     if (e.pointerId !== pointer) return;
     // Another button pressed or let go while one is held comes as a move.
-    if (e.button >= 0) send(e.buttons & changed(e) ? 'press' : 'release', e, e.buttons | changed(e));
+    if (e.button >= 0)
+      send(e.buttons & changed(e) ? 'press' : 'release', e, e.buttons | changed(e));
     else send('move', e, e.buttons);
   });
-  const up = (e) => {
+  canvas.addEventListener('pointerup', (e) => {
     if (e.pointerId !== pointer) return;
     pointer = null;
-    send('release', e, e.buttons | changed(e) || 1);
-  };
-  canvas.addEventListener('pointerup', up);
-  // The system took the pointer away (a gesture, a lost window): for the
+    send('release', e, e.buttons | changed(e));
+  });
+  // The system took the pointer away (a gesture, another window): for the
   // host that is the button coming up where the pointer was last.
-  canvas.addEventListener('pointercancel', up);
+  const cancel = (e) => {
+    if (e.pointerId !== pointer) return;
+    pointer = null;
+    send('release', e, 1, last);
+  };
+  canvas.addEventListener('pointercancel', cancel);
+  canvas.addEventListener('lostpointercapture', cancel);
   canvas.addEventListener('contextmenu', (e) => e.preventDefault());
 
   // --- The keyboard's Ctrl ------------------------------------------------------
@@ -240,7 +249,8 @@ async function start() {
   Object.assign(window.orbitrix, {
     camera: () => ({ heading: view().heading, pitch: view().pitch }),
     attribute: (key) => view().attributes.get(key) ?? null,
-    projection: () => (viewport ? (viewport.camera.isOrthographicCamera ? 'orthographic' : 'perspective') : null),
+    projection: () =>
+      viewport ? (viewport.camera.isOrthographicCamera ? 'orthographic' : 'perspective') : null,
     option: (name) => host.option(OPTION_NAMES.indexOf(name)),
     dragState: () => host.dragState,
   });

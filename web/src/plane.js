@@ -49,24 +49,33 @@ function fit(points) {
   f.scale = Math.min(w / (f.hHigh - f.hLow), h / (f.pHigh - f.pLow));
   const hExtra = (w / f.scale - (f.hHigh - f.hLow)) / 2;
   const pExtra = (h / f.scale - (f.pHigh - f.pLow)) / 2;
-  [f.hLow, f.hHigh, f.pLow, f.pHigh] = [f.hLow - hExtra, f.hHigh + hExtra, f.pLow - pExtra, f.pHigh + pExtra];
+  [f.hLow, f.hHigh, f.pLow, f.pHigh] = [
+    f.hLow - hExtra,
+    f.hHigh + hExtra,
+    f.pLow - pExtra,
+    f.pHigh + pExtra,
+  ];
   f.x = (deg) => MARGIN.left + (deg - f.hLow) * f.scale;
   f.y = (deg) => MARGIN.top + (f.pHigh - deg) * f.scale;
   return f;
 }
 
-const n = (v) => v.toFixed(1);
-
-function line(x1, y1, x2, y2, color, width, dashed = false) {
-  const dash = dashed ? ' stroke-dasharray="5 4"' : '';
-  return `<line x1="${n(x1)}" y1="${n(y1)}" x2="${n(x2)}" y2="${n(y2)}" stroke="${color}" stroke-width="${width}"${dash}/>`;
+// An element's markup; numbers are given to a tenth of a unit.
+function el(name, attributes, content = '') {
+  const text = (v) => (typeof v === 'number' ? v.toFixed(1) : v);
+  const list = Object.entries(attributes).map(([k, v]) => ` ${k}="${text(v)}"`);
+  return `<${name}${list.join('')}>${content}</${name}>`;
 }
-const rect = (x, y, w, h, fill) =>
-  `<rect x="${n(x)}" y="${n(y)}" width="${n(w)}" height="${n(h)}" fill="${fill}"/>`;
-const ring = (x, y, color, fill = 'white') =>
-  `<circle cx="${n(x)}" cy="${n(y)}" r="6" fill="${fill}" stroke="${color}" stroke-width="2.5"/>`;
+
+function line(x1, y1, x2, y2, stroke, width, dashed = false) {
+  const dash = dashed ? { 'stroke-dasharray': '5 4' } : {};
+  return el('line', { x1, y1, x2, y2, stroke, 'stroke-width': width, ...dash });
+}
+const rect = (x, y, width, height, fill) => el('rect', { x, y, width, height, fill });
+const ring = (cx, cy, stroke, fill = 'white') =>
+  el('circle', { cx, cy, r: 6, fill, stroke, 'stroke-width': 2.5 });
 const label = (x, y, text, anchor) =>
-  `<text x="${n(x)}" y="${n(y)}" font-size="11" fill="#333" text-anchor="${anchor}">${text}</text>`;
+  el('text', { x, y, 'font-size': 11, fill: '#333', 'text-anchor': anchor }, text);
 
 // The multiples of 90 whose bands reach into [low, high]; none when there
 // would be too many to draw.
@@ -114,9 +123,10 @@ function grid(f) {
     s += line(x0, f.y(p), x1, f.y(p), p % 90 === 0 ? '#8a8a8a' : '#d0d0d0', 1);
     s += label(x0 - 4, f.y(p) + 4, p, 'end');
   }
-  s += `<rect x="${n(x0)}" y="${n(y1)}" width="${n(x1 - x0)}" height="${n(y0 - y1)}" fill="none" stroke="#333"/>`;
+  s += el('rect', { x: x0, y: y1, width: x1 - x0, height: y0 - y1, fill: 'none', stroke: '#333' });
   s += label((x0 + x1) / 2, HEIGHT - 4, 'heading (degrees)', 'middle');
-  s += `<text transform="translate(10 ${n((y0 + y1) / 2)}) rotate(-90)" font-size="11" text-anchor="middle">pitch</text>`;
+  const turned = `translate(10 ${((y0 + y1) / 2).toFixed(1)}) rotate(-90)`;
+  s += el('text', { transform: turned, 'font-size': 11, 'text-anchor': 'middle' }, 'pitch');
   return s;
 }
 
@@ -125,11 +135,14 @@ function dragMarks(f, drag) {
   const [start] = drag.path;
   if (drag.ignored) {
     const [x, y] = [f.x(start.h), f.y(start.p)];
-    return line(x - 6, y - 6, x + 6, y + 6, '#555', 2.5) + line(x - 6, y + 6, x + 6, y - 6, '#555', 2.5);
+    return (
+      line(x - 6, y - 6, x + 6, y + 6, '#555', 2.5) + line(x - 6, y + 6, x + 6, y - 6, '#555', 2.5)
+    );
   }
-  const points = drag.path.map((a) => `${n(f.x(a.h))},${n(f.y(a.p))}`).join(' ');
-  let s = `<polyline points="${points}" fill="none" stroke="${PATH}" stroke-width="2.5" stroke-linejoin="round"/>`;
-  s += `<circle cx="${n(f.x(start.h))}" cy="${n(f.y(start.p))}" r="3.5" fill="${PATH}"/>`;
+  const points = drag.path.map((a) => `${f.x(a.h).toFixed(1)},${f.y(a.p).toFixed(1)}`).join(' ');
+  const round = { fill: 'none', 'stroke-linejoin': 'round' };
+  let s = el('polyline', { points, stroke: PATH, 'stroke-width': 2.5, ...round });
+  s += el('circle', { cx: f.x(start.h), cy: f.y(start.p), r: 3.5, fill: PATH });
   const r = drag.release;
   if (!r || !finite(r.from) || !finite(r.to)) return s;
   const [rx, ry] = [f.x(r.from.h), f.y(r.from.p)];
@@ -138,8 +151,10 @@ function dragMarks(f, drag) {
   s += rect(lx - 5.5, ly - 5.5, 11, 11, r.parallel ? PARALLEL : PERSPECTIVE);
   const length = Math.hypot(lx - rx, ly - ry);
   if (length > 16) {
-    const [ex, ey] = [lx - ((lx - rx) * 9) / length, ly - ((ly - ry) * 9) / length];
-    s += `<line x1="${n(rx)}" y1="${n(ry)}" x2="${n(ex)}" y2="${n(ey)}" stroke="#222" stroke-width="1.5" marker-end="url(#plane-arrow)"/>`;
+    // Stopping short of the square.
+    const [x2, y2] = [lx - ((lx - rx) * 9) / length, ly - ((ly - ry) * 9) / length];
+    const arrow = { stroke: '#222', 'stroke-width': 1.5, 'marker-end': 'url(#plane-arrow)' };
+    s += el('line', { x1: rx, y1: ry, x2, y2, ...arrow });
   }
   return s + ring(rx, ry, '#222', 'none');
 }
@@ -149,18 +164,28 @@ function dragMarks(f, drag) {
 // hold, release: { from, to, snapped, parallel } once let go }.
 export function planeSvg(camera, drag) {
   const points = [camera];
-  if (drag) points.push(...drag.path, ...(drag.release ? [drag.release.from, drag.release.to] : []));
+  if (drag)
+    points.push(...drag.path, ...(drag.release ? [drag.release.from, drag.release.to] : []));
   const f = fit(points);
-  const clip = `<clipPath id="plane-clip"><rect x="${MARGIN.left}" y="${MARGIN.top}" width="${WIDTH - MARGIN.left - MARGIN.right}" height="${HEIGHT - MARGIN.top - MARGIN.bottom}"/></clipPath>`;
-  const arrow =
-    '<marker id="plane-arrow" viewBox="0 0 10 10" refX="5" refY="5" markerWidth="7" markerHeight="7" orient="auto"><path d="M0,0 L10,5 L0,10 z" fill="#222"/></marker>';
-  let s = `<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 ${WIDTH} ${HEIGHT}" font-family="system-ui, sans-serif">`;
-  s += `<defs>${clip}${arrow}</defs><rect width="100%" height="100%" fill="white"/>`;
-  s += `<g clip-path="url(#plane-clip)">${zones(f)}</g>${grid(f)}`;
-  s += `<g clip-path="url(#plane-clip)">${dragMarks(f, drag)}`;
+  const [width, height] = [WIDTH - MARGIN.left - MARGIN.right, HEIGHT - MARGIN.top - MARGIN.bottom];
+  const clip = el('clipPath', { id: 'plane-clip' }, rect(MARGIN.left, MARGIN.top, width, height));
+  const head = el('path', { d: 'M0,0 L10,5 L0,10 z', fill: '#222' });
+  const size = { markerWidth: 7, markerHeight: 7, orient: 'auto' };
+  const arrow = el(
+    'marker',
+    { id: 'plane-arrow', viewBox: '0 0 10 10', refX: 5, refY: 5, ...size },
+    head,
+  );
+  let s = el('defs', {}, clip + arrow) + rect(0, 0, WIDTH, HEIGHT, 'white');
+  s += el('g', { 'clip-path': 'url(#plane-clip)' }, zones(f)) + grid(f);
+  let marks = dragMarks(f, drag);
   // Once let go, the ring or the square is where the camera is.
   if (finite(camera) && !drag?.release) {
-    s += `<circle cx="${n(f.x(camera.h))}" cy="${n(f.y(camera.p))}" r="4" fill="#111" stroke="white" stroke-width="1.5"><title>the camera now</title></circle>`;
+    const dot = { r: 4, fill: '#111', stroke: 'white', 'stroke-width': 1.5 };
+    const title = el('title', {}, 'the camera now');
+    marks += el('circle', { cx: f.x(camera.h), cy: f.y(camera.p), ...dot }, title);
   }
-  return `${s}</g></svg>`;
+  s += el('g', { 'clip-path': 'url(#plane-clip)' }, marks);
+  const frame = { viewBox: `0 0 ${WIDTH} ${HEIGHT}`, 'font-family': 'system-ui, sans-serif' };
+  return el('svg', { xmlns: 'http://www.w3.org/2000/svg', ...frame }, s);
 }

@@ -11,7 +11,8 @@ const FOV = 40; // vertical, degrees
 
 function solids() {
   const group = new THREE.Group();
-  const material = (color) => new THREE.MeshStandardMaterial({ color, roughness: 0.55, metalness: 0.05 });
+  const material = (color) =>
+    new THREE.MeshStandardMaterial({ color, roughness: 0.55, metalness: 0.05 });
   const add = (geometry, color, x, y, z) => {
     const mesh = new THREE.Mesh(geometry, material(color));
     mesh.position.set(x, y, z);
@@ -57,13 +58,21 @@ export class Viewport {
     const width = Math.max(1, canvas.clientWidth);
     const height = Math.max(1, canvas.clientHeight);
     const ratio = window.devicePixelRatio;
-    if (canvas.width !== Math.round(width * ratio) || canvas.height !== Math.round(height * ratio)) {
+    if (
+      canvas.width !== Math.round(width * ratio) ||
+      canvas.height !== Math.round(height * ratio)
+    ) {
       this.renderer.setPixelRatio(ratio);
       this.renderer.setSize(width, height, false);
     }
     const aspect = width / height;
     const turn = new THREE.Quaternion().setFromEuler(
-      new THREE.Euler(THREE.MathUtils.degToRad(-pitch), THREE.MathUtils.degToRad(-heading), 0, 'YXZ'),
+      new THREE.Euler(
+        THREE.MathUtils.degToRad(-pitch),
+        THREE.MathUtils.degToRad(-heading),
+        0,
+        'YXZ',
+      ),
     );
     this.camera = parallel ? this.parallel : this.perspective;
     this.camera.quaternion.copy(turn);
@@ -71,7 +80,12 @@ export class Viewport {
     if (parallel) {
       // As large as the perspective view shows the scene's middle.
       const half = DISTANCE * Math.tan(THREE.MathUtils.degToRad(FOV / 2));
-      Object.assign(this.parallel, { left: -half * aspect, right: half * aspect, top: half, bottom: -half });
+      Object.assign(this.parallel, {
+        left: -half * aspect,
+        right: half * aspect,
+        top: half,
+        bottom: -half,
+      });
     } else {
       this.perspective.aspect = aspect;
     }

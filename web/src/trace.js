@@ -17,7 +17,7 @@ export function g9(x) {
   if (rest > '5' || (rest === '5' && kept % 2n === 1n)) kept += 1n;
   let e = Number(power);
   let mantissa = kept.toString();
-  if (mantissa.length > 9) (mantissa = mantissa.slice(0, 9)), (e += 1);
+  if (mantissa.length > 9) ((mantissa = mantissa.slice(0, 9)), (e += 1));
   if (e < -4 || e >= 9) {
     const m = trimmed(`${mantissa[0]}.${mantissa.slice(1)}`);
     return `${sign}${m}e${e < 0 ? '-' : '+'}${String(Math.abs(e)).padStart(2, '0')}`;

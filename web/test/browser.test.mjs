@@ -20,8 +20,14 @@ before(async () => {
   server = await serve(`${root}build/web/site`, 0);
   browser = await chromium.launch({
     executablePath: process.env.CHROMIUM ?? '/usr/bin/chromium',
-    args: ['--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
-           '--disable-component-update', '--disable-sync'],
+    args: [
+      '--disable-gpu',
+      '--disable-quic',
+      '--no-first-run',
+      '--disable-background-networking',
+      '--disable-component-update',
+      '--disable-sync',
+    ],
   });
   page = await browser.newPage({ viewport: { width: 1280, height: 960 } });
   const errors = [];
@@ -45,7 +51,8 @@ const state = () =>
   }));
 
 // Until the page has drawn what the last event did.
-const drawn = () => page.evaluate(() => new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(r))));
+const drawn = () =>
+  page.evaluate(() => new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(r))));
 
 // Presses in the view, moves dx, dy pixels in a few steps and lets go.
 async function drag(dx, dy, { beforeRelease = async () => {} } = {}) {
@@ -83,7 +90,9 @@ test('starts at heading 0, pitch 0 in perspective, the options on as registered'
       .concat(performance.getEntriesByType('navigation'))
       .reduce((sum, r) => sum + r.encodedBodySize, 0),
   }));
-  t.diagnostic(`first frame ${firstFrame.toFixed(0)} ms after navigation; ${resources} bytes fetched`);
+  t.diagnostic(
+    `first frame ${firstFrame.toFixed(0)} ms after navigation; ${resources} bytes fetched`,
+  );
   assert.deepEqual(await state(), {
     heading: 0,
     pitch: 0,
@@ -122,7 +131,10 @@ test('a drag to 98, -8 with Ctrl held snaps onto 90, 0 in parallel projection', 
   // The release's trace line, in orbitrix-sim's words.
   const last = await page.textContent('#trace .step:last-child');
   assert.match(last, /release \d+,\d+ ctrl +0 +0 +90 +0 +1 /);
-  assert.match(last, /SetViewCamera\(1,0x0,0x0,0x0,0x0,90,0,0x0,0x0\); SetViewAttribute\(1,"TempOrtho","1",1\); RefreshViews\(0x7E,-1\)$/);
+  assert.match(
+    last,
+    /SetViewCamera\(1,0x0,0x0,0x0,0x0,90,0,0x0,0x0\); SetViewAttribute\(1,"TempOrtho","1",1\); RefreshViews\(0x7E,-1\)$/,
+  );
   await page.screenshot({ path: screenshot, fullPage: true });
   await page.keyboard.up('Control');
 });
@@ -183,7 +195,8 @@ test('a finger on a screen of pixel ratio 2 turns it one degree per CSS pixel', 
     const box = await touch.locator('#view').boundingBox();
     const [x, y] = [Math.round(box.x + 100), Math.round(box.y + 100)];
     const cdp = await touch.context().newCDPSession(touch);
-    const finger = (type, points) => cdp.send('Input.dispatchTouchEvent', { type, touchPoints: points });
+    const finger = (type, points) =>
+      cdp.send('Input.dispatchTouchEvent', { type, touchPoints: points });
     await finger('touchStart', [{ x, y }]);
     for (let i = 1; i <= 5; ++i) await finger('touchMove', [{ x: x + 6 * i, y: y + 4 * i }]);
     await finger('touchEnd', []);

@@ -117,7 +117,10 @@ describe("the page's JavaScript host", () => {
     const r = (await startedHost()).registered();
     const text = native.get('examples/tour.session');
     assert.ok(text.startsWith(`plug-in      ${r.name}\ndescription  ${r.description}\n`));
-    assert.match(text, new RegExp(`tool id      0x${r.toolId[0].toString(16).toUpperCase()}:0x${r.toolId[1]}\n`));
+    assert.match(
+      text,
+      new RegExp(`tool id      0x${r.toolId[0].toString(16).toUpperCase()}:0x${r.toolId[1]}\n`),
+    );
     assert.match(text, new RegExp(`button       ${r.button[0]} x ${r.button[1]}\n`));
     // The labels as the host shows them, decoded from code page 932.
     assert.deepEqual(r.labels, [
@@ -141,7 +144,6 @@ describe("the page's JavaScript host", () => {
       steps.forEach((s, i) => assert.equal(stepText(s), want[i]));
     });
   }
-
 });
 
 test('angles print as C prints them with %.9g', () => {
