@@ -1,5 +1,5 @@
 # The front door. Every target first installs what the machine lacks.
-.PHONY: setup dll test test-native test-windows demo release clean
+.PHONY: setup dll test test-native test-windows test-web demo release play clean
 
 setup:
 	@bash scripts/setup.sh
@@ -9,7 +9,7 @@ dll: setup
 	cmake --build --preset windows --target orbitrix
 	@echo "built dist/orbitrix.mcp"
 
-test: test-native test-windows
+test: test-native test-windows test-web
 
 test-native: setup
 	cmake --preset native >/dev/null
@@ -20,6 +20,15 @@ test-windows: setup
 	cmake --preset windows >/dev/null
 	cmake --build --preset windows
 	ctest --preset windows
+
+# The plug-in as WebAssembly: the session player's traces against the native
+# player's, the page's JavaScript host against the simulated host, and the
+# page itself in headless Chromium.
+test-web: setup
+	cmake --preset native >/dev/null
+	cmake --build --preset native --target orbitrix-play
+	$(MAKE) --no-print-directory -f web/web.mk site player
+	node --test web/test/traces.test.mjs web/test/browser.test.mjs
 
 # Plays the tour at the freshly built module under Wine: its trace on the
 # terminal, its picture in build/demo.svg.
@@ -35,6 +44,13 @@ release: setup
 	cmake --preset windows >/dev/null
 	cmake --build --preset windows --target release
 	@cat dist/SHA256SUMS
+
+# The tool in a browser: builds the page and serves it, static files only,
+# on http://127.0.0.1:$(PORT)/ until Ctrl-C.
+PORT ?= 8000
+play: setup
+	$(MAKE) --no-print-directory -f web/web.mk site
+	node web/serve.mjs build/web/site $(PORT)
 
 clean:
 	rm -rf build dist

@@ -25,9 +25,14 @@ static_assert(sizeof(void*) == 4, "the host loads 32-bit modules only");
 // convention); the exports leave that to their caller (the C convention).
 // The attributes are part of a function's type, so a mismatch between a
 // declaration and a definition, or a pointer and its target, does not compile.
+// WebAssembly has one calling convention only, in which every call is
+// checked against the callee's exact type, so there the macros are empty.
 #if defined(_MSC_VER)
 #define MCP_HOSTAPI __stdcall
 #define MCP_CALL __cdecl
+#elif defined(__wasm__)
+#define MCP_HOSTAPI
+#define MCP_CALL
 #else
 #define MCP_HOSTAPI __attribute__((stdcall))
 #define MCP_CALL __attribute__((cdecl))
