@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The release is the same bytes from any clone, at any path and time: copies
-# the sources (without build/, dist/ and .git) to another, longer path, builds
+# the sources (without build/, dist/, .git and web/node_modules) to another, longer path, builds
 # the release there later than the first build, at a low priority, and
 # compares the module, its debug file, the zip and SHA256SUMS with dist/.
 #
@@ -12,7 +12,8 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/orbitrix-reproducible.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 copy="$work/a/second/clone/somewhere/else"
 mkdir -p "$copy"
-tar -C "$root" --exclude=./build --exclude=./dist --exclude=./.git -cf - . | tar -C "$copy" -xf -
+tar -C "$root" --exclude=./build --exclude=./dist --exclude=./.git --exclude=./web/node_modules \
+  -cf - . | tar -C "$copy" -xf -
 
 cd "$copy"
 if ! { nice cmake --preset windows && nice cmake --build --preset windows --target release; } \
