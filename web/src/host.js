@@ -162,36 +162,16 @@ export class Host {
 
   // The tool events for our tool id, with the cursor and Ctrl the plug-in
   // will read. Each answers what happened, in the fields of a trace step.
-  press(view, x, y, { buttons = 1, ctrl = false } = {}) {
-    return this.event('press', view, { x, y, buttons, ctrl }, (m) =>
-      m._MCP_ToolMouseButton(
-        0,
-        0,
-        ...TOOL_ID,
-        0,
-        0,
-        1,
-        buttons,
-        view,
-        REFRESH_TARGET,
-        this.context,
-      ),
-    );
+  press(view, x, y, options) {
+    return this.button('press', 1, view, x, y, options);
   }
-  release(view, x, y, { buttons = 1, ctrl = false } = {}) {
-    return this.event('release', view, { x, y, buttons, ctrl }, (m) =>
-      m._MCP_ToolMouseButton(
-        0,
-        0,
-        ...TOOL_ID,
-        0,
-        0,
-        0,
-        buttons,
-        view,
-        REFRESH_TARGET,
-        this.context,
-      ),
+  release(view, x, y, options) {
+    return this.button('release', 0, view, x, y, options);
+  }
+  button(name, pressed, view, x, y, { buttons = 1, ctrl = false } = {}) {
+    return this.event(name, view, { x, y, buttons, ctrl }, (m) =>
+      m._MCP_ToolMouseButton(0, 0, ...TOOL_ID, 0, 0, pressed, buttons, view, REFRESH_TARGET,
+        this.context),
     );
   }
   move(view, x, y, { buttons = 1, ctrl = false } = {}) {
