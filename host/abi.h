@@ -12,8 +12,8 @@
 // the tool id for the button (MCP_GetToolInfo) and the options
 // (MCP_GetGUIInfo). While the tool is current it sends MCP_ToolSwitch and the
 // mouse events; before unloading, MCP_ReleasePlugin. The module does not
-// depend on that order: a call that comes early, or again, finds its
-// services unbound or its records reset and declines or starts over.
+// rely on that order: a call that needs a service not yet bound declines,
+// and mouse events before the options are registered find them all off.
 #pragma once
 
 #include <cstddef>
@@ -308,9 +308,5 @@ struct Arguments<R(A...)> {
   static_assert(((sizeof(A) == 4) && ...), "every argument is one 32-bit value");
   static constexpr int count = sizeof...(A);
 };
-
-#define MCP_COUNT_EXPORT(name) +1
-constexpr int kExportCount = 0 MCP_EXPORTS(MCP_COUNT_EXPORT);
-#undef MCP_COUNT_EXPORT
 
 }  // namespace orbitrix

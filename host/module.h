@@ -23,7 +23,8 @@ struct Services {
   static bool bound() { return ((gHostServices.slot[Slots] != nullptr) && ...); }
 
   template <Slot S>
-  requires((S == Slots) || ...) static typename Service<S>::Fn get() {
+  static typename Service<S>::Fn get() {
+    static_assert(((S == Slots) || ...), "a service this code has not named");
     return reinterpret_cast<typename Service<S>::Fn>(gHostServices.slot[S]);
   }
 };
