@@ -14,8 +14,7 @@ struct ToolTest : ::testing::Test {
   void SetUp() override {
     sim::fake::Reset();
     ASSERT_TRUE(host.Start());
-    view.attributes["UV"].value = "0";
-    view.attributes["Pers"].value = "1";
+    view.plain();
     host.setDragState(0);
     host.ClearLog();
   }

@@ -15,8 +15,7 @@ struct RealDrag : ::testing::Test {
 
   void SetUp() override {
     ASSERT_TRUE(host.Start());
-    view.attributes["UV"].value = "0";
-    view.attributes["Pers"].value = "1";
+    view.plain();
     sim::SetCtrl(false);
     POINT p;
     sim::SetCursor(123, 45);

@@ -145,8 +145,7 @@ bool AttributeAnswers(Probe& p, Host& host) {
     for (const char* key : {"UV", "Pers"}) {
       const bool uv = key[0] == 'U';
       p.At(Format("\"%s\" answered %s", key, answer.what.c_str()));
-      view.attributes["UV"] = Value("0");
-      view.attributes["Pers"] = Value("1");
+      view.plain();
       host.setDragState(0);
       bool noticed;  // the value counted as non-zero
       if (uv) {
