@@ -12,9 +12,9 @@
 #include <sstream>
 
 #include "sim/host/desktop.h"
-#include "sim/report/text.h"
 #include "sim/report/trace.h"
 #include "sim/session/session.h"
+#include "sim/text/text.h"
 
 namespace {
 

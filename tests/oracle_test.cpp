@@ -1,7 +1,7 @@
 // The rules the validator, a session's expectations and the picture hold the
 // module to are written apart from the tool's own code; here the two must
 // agree, edge for edge.
-#include "sim/validate/oracle.h"
+#include "sim/rules/oracle.h"
 
 #include <gtest/gtest.h>
 

@@ -15,7 +15,7 @@ export NODE_PATH := /usr/share/nodejs
 
 PLUGIN := host/entry.cpp host/options.cpp tool/view.cpp tool/drag.cpp tool/snap.cpp
 SIM := sim/host/host.cpp sim/host/fake_system.cpp sim/host/plugin_linked.cpp \
-       sim/session/session.cpp sim/report/trace.cpp sim/validate/oracle.cpp sim/player.cpp
+       sim/session/session.cpp sim/report/trace.cpp sim/rules/oracle.cpp sim/player.cpp
 
 # Single precision rounds once, as in the other builds: no fused multiply-add
 # and no fast-math. web/compat supplies what Emscripten's older libc++ lacks.

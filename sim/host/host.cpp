@@ -5,7 +5,7 @@
 #include <cstring>
 #include <utility>
 
-#include "sim/report/text.h"
+#include "sim/text/text.h"
 
 namespace sim {
 

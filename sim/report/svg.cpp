@@ -6,8 +6,8 @@
 #include <cmath>
 #include <cstdio>
 
-#include "sim/report/text.h"
-#include "sim/validate/oracle.h"
+#include "sim/rules/oracle.h"
+#include "sim/text/text.h"
 
 namespace sim {
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "sim/report/text.h"
+#include "sim/text/text.h"
 
 namespace sim {
 

@@ -8,8 +8,8 @@
 #include <sstream>
 
 #include "sim/host/desktop.h"
-#include "sim/report/text.h"
-#include "sim/validate/oracle.h"
+#include "sim/rules/oracle.h"
+#include "sim/text/text.h"
 
 namespace sim {
 

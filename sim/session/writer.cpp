@@ -1,6 +1,6 @@
 #include "sim/session/writer.h"
 
-#include "sim/report/text.h"
+#include "sim/text/text.h"
 
 namespace sim {
 

@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "sim/host/desktop.h"
-#include "sim/report/text.h"
+#include "sim/text/text.h"
 
 namespace sim::validate {
 

@@ -10,7 +10,7 @@
 #include <regex>
 
 #include "sim/host/desktop.h"
-#include "sim/report/text.h"
+#include "sim/text/text.h"
 #include "sim/validate/check.h"
 #include "sim/validate/stopwatch.h"
 

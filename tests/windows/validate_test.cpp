@@ -7,8 +7,8 @@
 #include <algorithm>
 
 #include "sim/host/desktop.h"
-#include "sim/report/text.h"
 #include "sim/session/session.h"
+#include "sim/text/text.h"
 #include "sim/validate/check.h"
 #include "sim/validate/fuzz/fuzzer.h"
 #include "sim/validate/fuzz/shorten.h"

@@ -9,7 +9,7 @@
 
 #include "host/abi.h"
 #include "sim/host/desktop.h"
-#include "sim/report/text.h"
+#include "sim/text/text.h"
 #include "sim/validate/check.h"
 #include "sim/validate/checks/checks.h"
 

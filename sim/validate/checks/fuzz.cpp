@@ -5,8 +5,8 @@
 #include <fstream>
 
 #include "sim/host/desktop.h"
-#include "sim/report/text.h"
 #include "sim/session/writer.h"
+#include "sim/text/text.h"
 #include "sim/validate/check.h"
 #include "sim/validate/checks/checks.h"
 #include "sim/validate/fuzz/fuzzer.h"

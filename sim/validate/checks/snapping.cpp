@@ -7,10 +7,10 @@
 #include "host/abi.h"
 #include "host/options.h"
 #include "sim/host/desktop.h"
-#include "sim/report/text.h"
+#include "sim/rules/oracle.h"
+#include "sim/text/text.h"
 #include "sim/validate/check.h"
 #include "sim/validate/checks/checks.h"
-#include "sim/validate/oracle.h"
 
 namespace sim::validate {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "host/abi.h"
-#include "sim/report/text.h"
+#include "sim/text/text.h"
 #include "sim/validate/check.h"
 #include "sim/validate/checks/checks.h"
 #include "sim/validate/stack_probe.h"

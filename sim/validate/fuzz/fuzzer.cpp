@@ -8,7 +8,7 @@
 
 #include "host/abi.h"
 #include "sim/host/desktop.h"
-#include "sim/report/text.h"
+#include "sim/text/text.h"
 #include "sim/validate/stopwatch.h"
 
 namespace sim::validate {

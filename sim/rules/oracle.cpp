@@ -1,4 +1,4 @@
-#include "sim/validate/oracle.h"
+#include "sim/rules/oracle.h"
 
 #include <cmath>
 #include <cstdlib>

@@ -1,6 +1,7 @@
 // The rules the module is held to, written from what the tool must do and
 // not from its code: the validator's checks, a session's expectations and
-// the picture of a session all judge by these.
+// the picture of a session all judge by these, so they stand below all
+// three and on nothing of the simulated host's own.
 #pragma once
 
 #include <cstdint>

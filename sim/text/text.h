@@ -1,5 +1,7 @@
 // The text helpers every part of the simulated host shares: the call log,
 // the session parser, the trace, the picture and the validator's reports.
+// They stand on nothing of the simulated host's own, so that every room can
+// use them.
 #pragma once
 
 #include <bit>
