@@ -74,12 +74,52 @@ TEST_F(Gate, AnUnboundServiceDeclinesTheEventBeforeAnyHostCall) {
     for (const sim::Call& c : host.log) EXPECT_NE(c.slot, missing);
     MCP_InitializePluginProc(missing, sim::ServiceForSlot(missing));
   }
-  // Each event needs only its own services: a press needs no camera writer.
+}
+
+// A press writes no camera and asks for no redraw, a move also sets no
+// attribute: neither needs those services bound.
+TEST_F(Gate, EachEventNeedsOnlyTheServicesItCalls) {
   MCP_InitializePluginProc(kSetViewCamera, nullptr);
   MCP_InitializePluginProc(kRefreshViews, nullptr);
-  host.setDragState(0);
+  sim::SetCursor(10, 10);
   EXPECT_EQ(host.Press(1), 0);
   EXPECT_EQ(host.dragState(), 1);
+
+  MCP_InitializePluginProc(kSetViewCamera, sim::ServiceForSlot(kSetViewCamera));
+  MCP_InitializePluginProc(kSetViewAttribute, nullptr);
+  EXPECT_EQ(MoveTo(15, 7), 0);
+  EXPECT_EQ(view.heading(), 5.0f);
+  EXPECT_EQ(view.pitch(), -3.0f);
+  EXPECT_EQ(host.dragState(), 2);
+}
+
+// The host owns the context: the tool reads and writes its drag state as all
+// four bytes from byte 18, little-endian, and touches no other byte. Checked
+// here at the host's offsets, written out, whatever the host left there.
+TEST_F(Gate, TheDragStateIsFourBytesAtByte18OfTheHostsContext) {
+  unsigned char* c = host.context();
+  const auto state = [c] { return c[18] | c[19] << 8 | c[20] << 16 | uint32_t{c[21]} << 24; };
+  std::memset(c, 0xA5, sim::kContextBytes);
+  EXPECT_EQ(host.Release(1), 0);
+  EXPECT_EQ(state(), 0u) << "all four bytes written, whatever they held";
+  sim::SetCursor(0, 0);
+  EXPECT_EQ(host.Press(1), 0);
+  EXPECT_EQ(state(), 1u);
+  EXPECT_EQ(MoveTo(1, 1), 0);
+  EXPECT_EQ(state(), 2u);
+  c[19] = 0x01;  // 258: a drag state only a read of all four bytes sees as 1 or more
+  EXPECT_EQ(MoveTo(2, 2), 0);
+  EXPECT_EQ(state(), 2u);
+  c[18] = 0;
+  c[19] = 0x01;  // 256: not idle, so a press changes nothing
+  EXPECT_EQ(host.Press(1), 0);
+  EXPECT_EQ(state(), 256u);
+  EXPECT_EQ(host.Switch(), 1);
+  EXPECT_EQ(state(), 0u);
+  for (size_t i = 0; i < sim::kContextBytes; ++i) {
+    if (i >= 18 && i <= 21) continue;
+    EXPECT_EQ(c[i], 0xA5) << "byte " << i;
+  }
 }
 
 using Press = ToolTest;
@@ -155,6 +195,18 @@ TEST_F(Move, OpaqueCameraValuesComeBackBitForBit) {
                                                   std::bit_cast<uint32_t>(3.0f),
                                                   std::bit_cast<uint32_t>(4.0f), 0xFF800001,
                                                   0x00000001}));
+}
+
+// The tool writes 0, 1 and 2 only, but the host's record may hold anything:
+// a negative state is no drag under way.
+TEST_F(Move, ANegativeDragStateIsNoDrag) {
+  for (int32_t state : {-1, -2, INT32_MIN}) {
+    host.setDragState(state);
+    EXPECT_EQ(MoveTo(40, 40), 2) << state;
+    EXPECT_EQ(host.dragState(), state);
+  }
+  EXPECT_EQ(CallsTo(kGetViewCamera), 0);
+  EXPECT_EQ(CallsTo(kSetViewCamera), 0);
 }
 
 TEST_F(Move, ButtonsDecideTheAnswer) {

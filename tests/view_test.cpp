@@ -120,6 +120,23 @@ TEST_F(ReaderTest, AnUnterminatedValueIsReadFromItsNBytesAlone) {
 TEST_F(ReaderTest, LongValuesAreReadToo) {
   uv().value = std::string(150, ' ') + "-42";
   EXPECT_EQ(Read("UV", 0), -42);
+  // Too long for the stack, and then not delivered: the fallback, as for a
+  // short one.
+  for (int32_t answer : {0, -1}) {
+    uv().valueAnswer = answer;
+    EXPECT_EQ(Read("UV", 6), 6) << answer;
+  }
+}
+
+// Two bytes and no NUL: both are the value.
+TEST_F(ReaderTest, BothBytesOfATwoByteValueCount) {
+  uv().terminated = false;
+  uv().sizeAnswer = 2;
+  for (auto [value, expected] : {std::pair<const char*, int32_t>{"05", 5}, {"42", 42}, {"7x", 7},
+                                 {"-3", -3}, {" 9", 9}, {"x1", 0}}) {
+    uv().value = value;
+    EXPECT_EQ(Read("UV", -1), expected) << value;
+  }
 }
 
 TEST_F(ReaderTest, ASizeTheHeapCannotSupplyGivesTheFallbackWithoutTheValueQuery) {

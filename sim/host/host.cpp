@@ -136,12 +136,12 @@ uint8_t Host::Switch() {
 
 int32_t Host::dragState() const {
   int32_t state;
-  std::memcpy(&state, context_.data() + kDragStateOffset, sizeof state);
+  std::memcpy(&state, context_.data() + kDragStateByte, sizeof state);
   return state;
 }
 
 void Host::setDragState(int32_t state) {
-  std::memcpy(context_.data() + kDragStateOffset, &state, sizeof state);
+  std::memcpy(context_.data() + kDragStateByte, &state, sizeof state);
 }
 
 std::vector<std::string> Host::calls() const {

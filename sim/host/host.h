@@ -9,6 +9,7 @@
 
 #include <array>
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -64,6 +65,13 @@ struct Call {
   std::vector<uint32_t> args;
   std::string text;  // readable form, e.g. SetViewAttribute(1,"TempOrtho","0",1)
 };
+
+// The host's own tool context, laid out as the host lays it out: a record of
+// which the tool uses one field, the signed 32-bit drag state at byte 18.
+// Written here from the host's side rather than taken from the module's
+// headers, so that a module reading or writing the field elsewhere is caught.
+constexpr size_t kContextBytes = 64;
+constexpr size_t kDragStateByte = 18;
 
 struct Registration {
   uint32_t idWord0, idWord1, hostArg1, hostArg2, kind;
@@ -121,7 +129,7 @@ class Host {
  private:
   Plugin plugin_;
   std::map<ViewHandle, View> views_;
-  std::array<unsigned char, 64> context_{};
+  std::array<unsigned char, kContextBytes> context_{};
   Host* previous_;
 };
 

@@ -2,6 +2,8 @@
 // Ctrl set with SetKeyboardState, read back by the module through Windows.
 #include <windows.h>
 
+#include <cstring>
+
 #include "host/options.h"
 #include "sim/host/desktop.h"
 #include "sim/host/host.h"
@@ -68,6 +70,28 @@ TEST_F(RealDrag, PitchLimitAndSnapWithoutCtrlMode) {
   EXPECT_EQ(view.heading(), 0.0f);
   EXPECT_EQ(view.pitch(), 90.0f);
   EXPECT_EQ(host.dragState(), 0);
+}
+
+// The drag state as the module writes it into the host's record: the four
+// bytes from byte 18, little-endian, and no other byte.
+TEST_F(RealDrag, WritesTheDragStateAsFourBytesAtByte18) {
+  unsigned char* c = host.context();
+  std::memset(c, 0xA5, sim::kContextBytes);
+  const auto state = [c] { return c[18] | c[19] << 8 | c[20] << 16 | uint32_t{c[21]} << 24; };
+  ASSERT_EQ(host.Release(7), 0);
+  EXPECT_EQ(state(), 0u);
+  ASSERT_EQ(host.Press(7), 0);
+  EXPECT_EQ(state(), 1u);
+  MoveTo(130, 50);
+  EXPECT_EQ(state(), 2u);
+  c[18] = 0;
+  c[19] = 1;  // 256: a drag under way, so a press changes nothing
+  ASSERT_EQ(host.Press(7), 0);
+  EXPECT_EQ(state(), 256u);
+  for (size_t i = 0; i < sim::kContextBytes; ++i) {
+    if (i >= 18 && i <= 21) continue;
+    EXPECT_EQ(c[i], 0xA5) << "byte " << i;
+  }
 }
 
 }  // namespace

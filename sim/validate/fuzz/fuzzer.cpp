@@ -219,7 +219,7 @@ std::string FuzzRun::Do(const Op& op, uint32_t index) {
     case Op::kUnset: host_.view(op.view).attributes.erase(op.key); break;
     case Op::kCamera: host_.view(op.view).camera = op.camera; break;
     case Op::kState:
-      std::memcpy((op.context ? spare_.data() : host_.context()) + kDragStateOffset, &op.value, 4);
+      std::memcpy((op.context ? spare_.data() : host_.context()) + kDragStateByte, &op.value, 4);
       break;
   }
   const double seconds = clock.seconds();

@@ -90,7 +90,7 @@ class FuzzRun {
 
  private:
   Host& host_;
-  std::array<unsigned char, 64> spare_{};
+  std::array<unsigned char, kContextBytes> spare_{};
   orbitrix::GuiOptionRecord* options_[4];
   bool registerBound_ = true;
   uint64_t calls_ = 0;
