@@ -1,11 +1,12 @@
 // The event gate, the press and the moves.
+#include "tool/drag.h"
+
 #include <cmath>
 #include <cstring>
 #include <limits>
 
 #include "host/module.h"
 #include "tests/tool_fixture.h"
-#include "tool/drag.h"
 
 using namespace orbitrix;
 
@@ -21,8 +22,12 @@ using Gate = ToolTest;
 
 TEST_F(Gate, ForeignToolIdsReachNoHostService) {
   host.setDragState(1);
-  for (auto [w0, w1] : {std::pair<uint32_t, uint32_t>{0xAAAB, 0}, {0xAAA9, 0}, {0xAAAA, 1},
-                        {0xAAAA, 0xFFFFFFFF}, {0, 0}, {0xFFFFFFFF, 0xFFFFFFFF}}) {
+  for (auto [w0, w1] : {std::pair<uint32_t, uint32_t>{0xAAAB, 0},
+                        {0xAAA9, 0},
+                        {0xAAAA, 1},
+                        {0xAAAA, 0xFFFFFFFF},
+                        {0, 0},
+                        {0xFFFFFFFF, 0xFFFFFFFF}}) {
     void* c = host.context();
     EXPECT_EQ(MCP_ToolMouseButton(0, 0, w0, w1, 0, 0, 1, 1, 1, 0, c), 0);
     EXPECT_EQ(MCP_ToolMouseButton(0, 0, w0, w1, 0, 0, 0, 1, 1, 0, c), 0);
@@ -60,8 +65,8 @@ TEST_F(Gate, ANullContextIsDeclinedUntouched) {
 }
 
 TEST_F(Gate, AnUnboundServiceDeclinesTheEventBeforeAnyHostCall) {
-  for (Slot missing : {kGetViewAttribute, kSetViewAttribute, kRefreshViews, kGetViewCamera,
-                       kSetViewCamera}) {
+  for (Slot missing :
+       {kGetViewAttribute, kSetViewAttribute, kRefreshViews, kGetViewCamera, kSetViewCamera}) {
     MCP_InitializePluginProc(missing, nullptr);
     host.ClearLog();
     host.setDragState(1);
@@ -191,10 +196,10 @@ TEST_F(Move, OpaqueCameraValuesComeBackBitForBit) {
   // through a float register.
   view.camera = {0x7F800001, 0xFFBFFFFF, 0x80000000, 0x7F800000, 0, 0, 0xFF800001, 0x00000001};
   MoveTo(3, 4);
-  EXPECT_EQ(view.camera, (std::array<uint32_t, 8>{0x7F800001, 0xFFBFFFFF, 0x80000000, 0x7F800000,
-                                                  std::bit_cast<uint32_t>(3.0f),
-                                                  std::bit_cast<uint32_t>(4.0f), 0xFF800001,
-                                                  0x00000001}));
+  EXPECT_EQ(view.camera,
+            (std::array<uint32_t, 8>{0x7F800001, 0xFFBFFFFF, 0x80000000, 0x7F800000,
+                                     std::bit_cast<uint32_t>(3.0f), std::bit_cast<uint32_t>(4.0f),
+                                     0xFF800001, 0x00000001}));
 }
 
 // The tool writes 0, 1 and 2 only, but the host's record may hold anything:

@@ -132,8 +132,12 @@ TEST_F(ReaderTest, LongValuesAreReadToo) {
 TEST_F(ReaderTest, BothBytesOfATwoByteValueCount) {
   uv().terminated = false;
   uv().sizeAnswer = 2;
-  for (auto [value, expected] : {std::pair<const char*, int32_t>{"05", 5}, {"42", 42}, {"7x", 7},
-                                 {"-3", -3}, {" 9", 9}, {"x1", 0}}) {
+  for (auto [value, expected] : {std::pair<const char*, int32_t>{"05", 5},
+                                 {"42", 42},
+                                 {"7x", 7},
+                                 {"-3", -3},
+                                 {" 9", 9},
+                                 {"x1", 0}}) {
     uv().value = value;
     EXPECT_EQ(Read("UV", -1), expected) << value;
   }
