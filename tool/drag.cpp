@@ -13,14 +13,6 @@ DragAnchor gDragAnchor;
 
 namespace {
 
-// anchor + travel, rounded once to single precision. The travel is exact in
-// a double whatever the two cursor positions are, and taking it there rather
-// than in 64-bit integers keeps the 32-bit build off the x87 unit.
-float Turned(float anchor, int32_t from, int32_t to) {
-  const double travel = static_cast<double>(to) - static_cast<double>(from);
-  return static_cast<float>(travel + anchor);
-}
-
 int32_t Press(const PressServices& host, ViewHandle view, uint32_t buttons, void* context) {
   if (!(buttons & 1)) return 4;
   if (ReadDragState(context) != kIdle) return 0;
@@ -43,13 +35,9 @@ int32_t Move(const MoveServices& host, ViewHandle view, uint32_t buttons, void* 
   sys::Point cursor;
   if (!sys::CursorPos(&cursor)) return 0;
 
-  float pitch = Turned(gDragAnchor.pitch, gDragAnchor.y, cursor.y);
-  if (LimitPitch()) {
-    if (pitch < -90.0f) pitch = -90.0f;
-    if (pitch > 90.0f) pitch = 90.0f;
-  }
+  const float pitch = Turned(gDragAnchor.pitch, gDragAnchor.y, cursor.y);
   camera.setHeading(Turned(gDragAnchor.heading, gDragAnchor.x, cursor.x));
-  camera.setPitch(pitch);
+  camera.setPitch(LimitPitch() ? HeldPitch(pitch) : pitch);
   WriteCamera(host, view, camera);
   WriteDragState(context, kDragging);
   return 0;

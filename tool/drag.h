@@ -36,6 +36,24 @@ struct DragAnchor {
 
 extern DragAnchor gDragAnchor;
 
+// Where a move turns an angle: the anchor's plus the cursor's travel since
+// the press, one degree a pixel, rounded to single precision. The travel is
+// exact in a double whatever the two cursor positions are, and taking it
+// there rather than in 64-bit integers keeps the 32-bit build off the x87
+// unit.
+inline float Turned(float anchor, int32_t from, int32_t to) {
+  const double travel = static_cast<double>(to) - static_cast<double>(from);
+  return static_cast<float>(travel + anchor);
+}
+
+// The pitch as the LimitPitch option holds it: below -90 it becomes -90,
+// then above 90 it becomes 90; not a number passes unchanged.
+inline float HeldPitch(float pitch) {
+  if (pitch < -90.0f) pitch = -90.0f;
+  if (pitch > 90.0f) pitch = 90.0f;
+  return pitch;
+}
+
 // What a press calls: "UV" for the gate, the camera, "TempOrtho".
 using PressServices = Services<kGetViewAttribute, kGetViewCamera, kSetViewAttribute>;
 

@@ -5,15 +5,22 @@
 
 namespace sim {
 
+namespace {
+bool InInt32Range(float a) { return a >= -2147483648.0f && a < 2147483648.0f; }
+}  // namespace
+
 bool NearRightAngle(float a) {
-  if (!(a >= -2147483648.0f && a < 2147483648.0f)) return false;
+  if (!InInt32Range(a)) return false;
   const int32_t r = std::abs(static_cast<int32_t>(a) % 90);
   return r < 20 || r > 70;
 }
 
+// k is an integer, so a k of 0 snaps onto +0 from either side of zero; the
+// quotient is within 2^25 and k times 90 within the int32_t range.
 float SnapTarget(float a) {
-  const double k = std::trunc(a / 90.0 + (a >= 0 ? 0.25 : -0.25));
-  return static_cast<float>(k * 90.0);
+  if (!InInt32Range(a)) return a;
+  const int32_t k = static_cast<int32_t>(a / 90.0 + (a >= 0 ? 0.25 : -0.25));
+  return static_cast<float>(k * 90);
 }
 
 Band SnapBand(int32_t multiple) {

@@ -13,7 +13,11 @@ namespace sim {
 // Not a number, infinities and angles beyond the int32_t range never do.
 bool NearRightAngle(float degrees);
 
-// The multiple of 90 a release snaps a near angle onto.
+// The multiple of 90 a release snaps a near angle onto: k times 90, where k
+// is the angle divided by 90 with a bias of a quarter away from zero,
+// truncated toward zero. Defined for every angle in the int32_t range;
+// beyond it (not a number included), where no angle is near, the angle
+// itself.
 float SnapTarget(float degrees);
 
 // The angles from which a release snaps onto multiple (a multiple of 90), as
