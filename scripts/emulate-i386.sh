@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# 32-bit programs on kernels that cannot run them.
+# 32-bit programs on kernels that cannot run them, and the emulator that
+# counts instructions on every machine.
 #
 # Some x86-64 kernels are built without IA32 emulation: they refuse a 32-bit
 # Linux program, and Wine's 32-bit loader, with "Exec format error". The
@@ -9,8 +10,13 @@
 # which is what lets ORBITRIX_EMULATE_I386=1 force the emulated path on a
 # kernel that runs 32-bit code itself.
 #
-#   scripts/emulate-i386.sh          sets up the emulator where the kernel needs it
-#                                    (with ORBITRIX_EMULATE_I386=1: in any case)
+# The mouse events' instruction counts (make bench, and the count tests of
+# make test) come from qemu-i386 on every machine, so it is installed
+# everywhere; where the kernel runs 32-bit programs itself it is only
+# installed, not registered, and runs nothing but what is started with it.
+#
+#   scripts/emulate-i386.sh          installs qemu-user; registers it where the kernel
+#                                    needs it (with ORBITRIX_EMULATE_I386=1: in any case)
 #   scripts/emulate-i386.sh mode     prints how 32-bit programs run here: native or emulated
 #   scripts/emulate-i386.sh time-scale   prints how much longer the tests' time limits must be
 #   scripts/emulate-i386.sh remove   unregisters the handler, now and at boot
@@ -134,15 +140,17 @@ register() {
 }
 
 ensure() {
-  local why
+  local why did="" changed=0
   if [ "${ORBITRIX_EMULATE_I386:-0}" = 1 ]; then
     why="ORBITRIX_EMULATE_I386=1 asks for the emulated path"
   elif handler >/dev/null || runs_i386; then
+    install_qemu
+    [ -z "$did" ] || say "${did}for the instruction counts only: not registered, since" \
+      "this kernel runs 32-bit programs itself"
     return 0
   else
     why="this kernel ($(uname -r)) cannot run 32-bit programs"
   fi
-  local did="" changed=0
   install_qemu
   register
   [ -n "$did" ] || [ "$changed" = 1 ] || return 0
