@@ -126,8 +126,9 @@ struct ToolId {
 };
 constexpr ToolId kToolId{0xAAAA, 0};
 
+// Both words at once, since every event asks first.
 constexpr bool IsOurTool(uint32_t word0, uint32_t word1) {
-  return word0 == kToolId.word0 && word1 == kToolId.word1;
+  return ((word0 ^ kToolId.word0) | (word1 ^ kToolId.word1)) == 0;
 }
 
 constexpr uint32_t kMinHostVersion = 0x50500;

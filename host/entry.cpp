@@ -5,6 +5,9 @@ namespace orbitrix {
 
 HostServiceTable gHostServices;
 void* gModuleHandle;
+uint32_t gUnbound = SlotBit(kRegisterInfo) | SlotBit(kGetViewAttribute) |
+                    SlotBit(kSetViewAttribute) | SlotBit(kRefreshViews) | SlotBit(kGetViewCamera) |
+                    SlotBit(kSetViewCamera);
 
 namespace {
 const char kName[] = "Orbitrix";
@@ -18,7 +21,9 @@ using namespace orbitrix;
 extern "C" {
 
 void MCP_CALL MCP_InitializePluginProc(uint32_t index, void* service) {
-  if (index < kServiceSlots) gHostServices.slot[index] = service;
+  if (index >= kServiceSlots) return;
+  gHostServices.slot[index] = service;
+  gUnbound = service ? gUnbound & ~SlotBit(index) : gUnbound | SlotBit(index);
 }
 
 int32_t MCP_CALL MCP_PluginEntry(uint32_t, void* module, uint32_t hostVersion) {

@@ -90,8 +90,10 @@ struct Conversion : ::testing::Test {
   bool Read(const std::string& value, int32_t size, int32_t expected) {
     const auto h = host;
     const int32_t got = Ask([h] { return ReadViewAttributeInt(h, 1, "UV", -77); }, value, size);
-    const bool uv = Ask([h] { return int32_t{IsUvView(h, 1)}; }, value, size);
-    const bool pers = Ask([h] { return int32_t{IsPerspective(h, 1)}; }, value, size);
+    const bool uv =
+        Ask([h] { return int32_t{IsUvView(h.get<kGetViewAttribute>(), 1)}; }, value, size);
+    const bool pers =
+        Ask([h] { return int32_t{IsPerspective(h.get<kGetViewAttribute>(), 1)}; }, value, size);
     EXPECT_EQ(got, expected) << Shown(value) << " with size " << size;
     EXPECT_EQ(uv, expected != 0) << "UV " << Shown(value) << " with size " << size;
     EXPECT_EQ(pers, expected != 0) << "Pers " << Shown(value) << " with size " << size;

@@ -11,37 +11,54 @@ namespace orbitrix {
 
 DragAnchor gDragAnchor;
 
-namespace {
-
-int32_t Press(const PressServices& host, ViewHandle view, uint32_t buttons, void* context) {
+int32_t MCP_CALL Press(uint32_t, uint32_t, uint32_t idWord0, uint32_t idWord1, uint32_t, uint32_t,
+                       uint32_t, uint32_t buttons, ViewHandle view, uint32_t, void* context) {
+  const PressServices host;
+  if (!IsOurTool(idWord0, idWord1) || !context || !host.bound()) return 0;
+  if (IsUvView(host.get<kGetViewAttribute>(), view)) return 0;
   if (!(buttons & 1)) return 4;
   if (ReadDragState(context) != kIdle) return 0;
   sys::Point cursor;
   if (!sys::CursorPos(&cursor)) return 0;
   WriteDragState(context, kPressed);
-  const CameraValues camera = ReadCamera(host, view);
-  gDragAnchor = {cursor.x, cursor.y, camera.heading(), camera.pitch()};
+  TakeHold(&gDragAnchor, cursor, ReadCamera(host, view).angles());
   // A view left in parallel projection by the last release goes back to
   // normal as soon as a new drag starts.
   WriteViewAttribute(host, view, "TempOrtho", false);
   return 0;
 }
 
-int32_t Move(const MoveServices& host, ViewHandle view, uint32_t buttons, void* context) {
+namespace {
+
+// A move for this tool, handed the event as it came.
+int32_t MCP_CALL Move(uint32_t, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t buttons,
+                      ViewHandle view, uint32_t, void* context) {
+  const MoveServices host;
+  if (!context || buttons == 0 || !host.bound()) return 0;
+  const GetViewAttributeFn get = host.get<kGetViewAttribute>();
+  if (IsUvView(get, view)) return 0;
   if (!(buttons & 1)) return 2;
   if (ReadDragState(context) < kPressed) return 2;
-  if (!IsPerspective(host, view)) return 0;
-  CameraValues camera = ReadCamera(host, view);
+  if (!IsPerspective(get, view)) return 0;
+  CameraValues& camera = ReadCamera(host, view);
   sys::Point cursor;
   if (!sys::CursorPos(&cursor)) return 0;
 
-  const float pitch = Turned(gDragAnchor.pitch, gDragAnchor.y, cursor.y);
-  camera.setHeading(Turned(gDragAnchor.heading, gDragAnchor.x, cursor.x));
-  camera.setPitch(LimitPitch() ? HeldPitch(pitch) : pitch);
+  Turn(gDragAnchor, cursor, LimitPitch(), camera.angles());
   WriteCamera(host, view, camera);
   WriteDragState(context, kDragging);
   return 0;
 }
+
+int32_t MCP_CALL Declined(uint32_t, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t,
+                          ViewHandle, uint32_t, void*) {
+  return 0;
+}
+
+// Moves by whether they are for this tool. Another tool's move then costs
+// its look at the id and no more: the move proper needs a frame and saved
+// registers, and the jump to it through here passes the event on untouched.
+decltype(&MCP_ToolMouseMove) const kMoveFor[] = {Declined, Move};
 
 }  // namespace
 
@@ -57,27 +74,20 @@ uint8_t MCP_CALL MCP_ToolSwitch(uint32_t, uint32_t, uint32_t idWord0, uint32_t i
   return 1;
 }
 
-int32_t MCP_CALL MCP_ToolMouseButton(uint32_t, uint32_t, uint32_t idWord0, uint32_t idWord1,
-                                     uint32_t, uint32_t, uint32_t pressed, uint32_t buttons,
+// The press and the release each take the event whole, so that this passes
+// it on without touching it.
+int32_t MCP_CALL MCP_ToolMouseButton(uint32_t a1, uint32_t a2, uint32_t idWord0, uint32_t idWord1,
+                                     uint32_t a5, uint32_t a6, uint32_t pressed, uint32_t buttons,
                                      ViewHandle view, uint32_t refreshTarget, void* context) {
-  if (!IsOurTool(idWord0, idWord1) || !context) return 0;
-  if (pressed & 0xFF) {
-    const PressServices host;
-    if (!host.bound() || IsUvView(host, view)) return 0;
-    return Press(host, view, buttons, context);
-  }
-  const ReleaseServices host;
-  if (!host.bound() || IsUvView(host, view)) return 0;
-  return Release(host, view, refreshTarget, context);
+  return (pressed & 0xFF ? Press : Release)(a1, a2, idWord0, idWord1, a5, a6, pressed, buttons,
+                                            view, refreshTarget, context);
 }
 
-int32_t MCP_CALL MCP_ToolMouseMove(uint32_t, uint32_t, uint32_t idWord0, uint32_t idWord1, uint32_t,
-                                   uint32_t, uint32_t buttons, ViewHandle view, uint32_t,
-                                   void* context) {
-  if (!IsOurTool(idWord0, idWord1) || !context || buttons == 0) return 0;
-  const MoveServices host;
-  if (!host.bound() || IsUvView(host, view)) return 0;
-  return Move(host, view, buttons, context);
+int32_t MCP_CALL MCP_ToolMouseMove(uint32_t a1, uint32_t a2, uint32_t idWord0, uint32_t idWord1,
+                                   uint32_t a5, uint32_t a6, uint32_t buttons, ViewHandle view,
+                                   uint32_t a9, void* context) {
+  return kMoveFor[IsOurTool(idWord0, idWord1)](a1, a2, idWord0, idWord1, a5, a6, buttons, view, a9,
+                                               context);
 }
 
 }  // extern "C"

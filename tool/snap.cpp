@@ -1,9 +1,6 @@
 // The release: the end of the drag, and snapping onto right angles.
 #include "tool/snap.h"
 
-#include <cmath>
-#include <cstdlib>
-
 #include "host/options.h"
 #include "host/system.h"
 #include "tool/drag.h"
@@ -11,30 +8,16 @@
 
 namespace orbitrix {
 
-namespace {
-
-// Truncation toward zero is defined only inside the int32_t range.
-bool InInt32Range(float a) { return a >= -2147483648.0f && a < 2147483648.0f; }
-
-}  // namespace
-
 bool IsNearRightAngle(float degrees) {
-  if (!InInt32Range(degrees)) return false;  // also rejects NaN
-  const int32_t whole = static_cast<int32_t>(degrees);
-  const int32_t r = std::abs(whole % 90);
-  return r > 70 || r < 20;
+  float onto;
+  return SnapToRightAngle(degrees, &onto);
 }
 
 float RoundToRightAngle(float degrees) {
-  if (!InInt32Range(degrees)) return degrees;
-  // Inside the near bands the whole degrees alone decide the multiple, the
-  // same one the division below gives. A release has them already from
-  // IsNearRightAngle, and the division lies on its way to the camera it
-  // writes.
-  const int32_t whole = static_cast<int32_t>(degrees);
-  const int32_t r = std::abs(whole % 90);
-  if (r < 20) return static_cast<float>(whole / 90 * 90);
-  if (r > 70) return static_cast<float>((whole / 90 + (whole < 0 ? -1 : 1)) * 90);
+  float onto;
+  if (SnapToRightAngle(degrees, &onto)) return onto;
+  // Beyond the int32_t range k would not fit; not a number fails the test too.
+  if (!(degrees >= -2147483648.0f && degrees < 2147483648.0f)) return degrees;
   // The 0.25 bias is enough inside the near bands and keeps the rounding
   // direction the band test implies.
   const double quarters = degrees / 90.0 + (degrees >= 0.0f ? 0.25 : -0.25);
@@ -42,17 +25,24 @@ float RoundToRightAngle(float degrees) {
   return static_cast<float>(k * 90);
 }
 
-int32_t Release(const ReleaseServices& host, ViewHandle view, uint32_t refreshTarget,
-                void* context) {
+int32_t MCP_CALL Release(uint32_t, uint32_t, uint32_t idWord0, uint32_t idWord1, uint32_t, uint32_t,
+                         uint32_t, uint32_t, ViewHandle view, uint32_t refreshTarget,
+                         void* context) {
+  const ReleaseServices host;
+  if (!IsOurTool(idWord0, idWord1) || !context || !host.bound()) return 0;
+  const GetViewAttributeFn get = host.get<kGetViewAttribute>();
+  if (IsUvView(get, view)) return 0;
   WriteDragState(context, kIdle);
-  if (!IsPerspective(host, view)) return 0;
+  if (!IsPerspective(get, view)) return 0;
 
   const bool snap = SnapToRightAngles() && (!SnapOnlyWithCtrl() || sys::CtrlHeld());
   if (snap) {
-    CameraValues camera = ReadCamera(host, view);
-    if (!IsNearRightAngle(camera.heading()) || !IsNearRightAngle(camera.pitch())) return 0;
-    camera.setHeading(RoundToRightAngle(camera.heading()));
-    camera.setPitch(RoundToRightAngle(camera.pitch()));
+    CameraValues& camera = ReadCamera(host, view);
+    float heading, pitch;
+    if (!SnapToRightAngle(camera.heading(), &heading) || !SnapToRightAngle(camera.pitch(), &pitch))
+      return 0;
+    camera.setHeading(heading);
+    camera.setPitch(pitch);
     WriteCamera(host, view, camera);
   }
   WriteViewAttribute(host, view, "TempOrtho", snap && TemporaryParallel());

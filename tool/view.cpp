@@ -4,6 +4,8 @@
 
 namespace orbitrix {
 
+Answers gAnswers;
+
 namespace {
 bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 }  // namespace
@@ -24,8 +26,15 @@ int32_t ParseDecimal(const char* text, size_t n) {
   return static_cast<int32_t>(negative ? -magnitude : magnitude);
 }
 
-int32_t ReadLongViewAttributeInt(GetViewAttributeFn get, ViewHandle view, const char* key,
-                                 int32_t n, int32_t fallback) {
+int32_t ReadViewAttributeIntOfSize(GetViewAttributeFn get, ViewHandle view, const char* key,
+                                   int32_t n, int32_t fallback) {
+  if (n <= 0) return fallback;
+  // Every real view answers "0" or "1": those fit on the stack, so an
+  // ordinary event never touches the heap.
+  char local[64];
+  if (static_cast<size_t>(n) <= sizeof local) {
+    return get(view, key, local, n) > 0 ? ParseDecimal(local, static_cast<size_t>(n)) : fallback;
+  }
   // malloc and no destructor: operator new, or an object to clean up if the
   // host call unwinds, would draw the C++ runtime's exception support into the
   // module, and that keeps a thread, an event, a TLS index and some heap for

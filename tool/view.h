@@ -2,9 +2,11 @@
 // eight-value camera, reached through the services of the event at hand.
 #pragma once
 
+#include <atomic>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "host/abi.h"
 #include "host/module.h"
@@ -17,57 +19,6 @@ namespace orbitrix {
 // int32_t limits instead of overflowing.
 int32_t ParseDecimal(const char* text, size_t n);
 
-// ReadViewAttributeInt for a value of n bytes that is too long for its stack
-// buffer: read into the heap instead.
-int32_t ReadLongViewAttributeInt(GetViewAttributeFn get, ViewHandle view, const char* key,
-                                 int32_t n, int32_t fallback);
-
-// Every event reads attributes and the camera, and with a quick host a level
-// of call around each service is a good part of what the event itself costs:
-// so these are inline, and the events' code calls the host directly. Each
-// takes the event's Services, and compiles only where they include the slot
-// it calls.
-
-// The view's attribute key as an integer, or fallback when the view has no
-// such attribute, the host does not deliver it, or no buffer can be had.
-template <class Host>
-inline int32_t ReadViewAttributeInt(const Host& host, ViewHandle view, const char* key,
-                                    int32_t fallback) {
-  const GetViewAttributeFn get = host.template get<kGetViewAttribute>();
-  const int32_t n = get(view, key, nullptr, 0);
-  if (n <= 0) return fallback;
-
-  // Every real view answers "0" or "1": those fit on the stack, so an
-  // ordinary event never touches the heap.
-  char local[64];
-  if (static_cast<size_t>(n) > sizeof local) {
-    return ReadLongViewAttributeInt(get, view, key, n, fallback);
-  }
-  if (get(view, key, local, n) <= 0) return fallback;
-  // That answer, one digit and its NUL, is what ParseDecimal would read too,
-  // by a much longer way.
-  const auto digit = [](char c) { return c >= '0' && c <= '9'; };
-  if (n == 2 && digit(local[0]) && !digit(local[1])) return local[0] - '0';
-  return ParseDecimal(local, static_cast<size_t>(n));
-}
-
-// What the tool makes of the two attributes it reads: a UV view is left alone
-// entirely, and only a perspective view is turned or snapped.
-template <class Host>
-inline bool IsUvView(const Host& host, ViewHandle view) {
-  return ReadViewAttributeInt(host, view, "UV", 0) != 0;
-}
-template <class Host>
-inline bool IsPerspective(const Host& host, ViewHandle view) {
-  return ReadViewAttributeInt(host, view, "Pers", 1) != 0;
-}
-
-// Sets a view attribute to "0" or "1".
-template <class Host>
-inline void WriteViewAttribute(const Host& host, ViewHandle view, const char* key, bool on) {
-  host.template get<kSetViewAttribute>()(view, key, on ? "1" : "0", 1);
-}
-
 // The camera as the host gives it. Only Heading and Pitch are interpreted;
 // the other six are opaque and go back bit for bit, so every value is held
 // as an integer and the two angles are reinterpreted only when used.
@@ -78,20 +29,85 @@ struct CameraValues {
   float pitch() const { return std::bit_cast<float>(v[5]); }
   void setHeading(float a) { v[4] = std::bit_cast<uint32_t>(a); }
   void setPitch(float a) { v[5] = std::bit_cast<uint32_t>(a); }
+  // Both angles' bytes, heading then pitch, as values 5 and 6 hold them.
+  void* angles() { return &v[4]; }
+  const void* angles() const { return &v[4]; }
 };
 
-// Values start at zero, so a host that leaves some unset never makes us
-// write back uninitialised memory.
+// The host's answers in the event at hand: the value of an attribute of
+// size 2, and the camera. The host calls the plug-in one event at a time,
+// each to its end, so one set serves every event; at their fixed addresses
+// the buffers the host is handed cost nothing to name. The camera starts at
+// zero in every read, so a host that leaves some value unset never makes us
+// write back another view's.
+struct Answers {
+  char value[2];
+  CameraValues camera;
+};
+extern Answers gAnswers;
+
+// ReadViewAttributeInt once the size query has answered n: the fallback
+// where n is 0 or less, else the value read into a buffer of n bytes, on the
+// stack where it fits and from the heap where not, and converted.
+int32_t ReadViewAttributeIntOfSize(GetViewAttributeFn get, ViewHandle view, const char* key,
+                                   int32_t n, int32_t fallback);
+
+// The view's attribute key as an integer, or fallback when the view has no
+// such attribute, the host does not deliver it, or no buffer can be had.
 template <class Host>
-inline CameraValues ReadCamera(const Host& host, ViewHandle view) {
-  CameraValues c{};
+inline int32_t ReadViewAttributeInt(const Host& host, ViewHandle view, const char* key,
+                                    int32_t fallback) {
+  const GetViewAttributeFn get = host.template get<kGetViewAttribute>();
+  return ReadViewAttributeIntOfSize(get, view, key, get(view, key, nullptr, 0), fallback);
+}
+
+// Whether the view's attribute key reads as anything but 0, its fallback
+// included: the question every event asks of "UV" and "Pers". Every real view
+// answers the one digit `usual` and its NUL, so that answer (size 2, then
+// those two bytes) is told at once, inline in the event; any other answer is
+// read and converted in full.
+inline bool AttributeIsSet(GetViewAttributeFn get, ViewHandle view, const char* key,
+                           int32_t fallback, char usual) {
+  const int32_t n = get(view, key, nullptr, 0);
+  if (n != 2) return ReadViewAttributeIntOfSize(get, view, key, n, fallback) != 0;
+  char* const value = gAnswers.value;
+  if (get(view, key, value, 2) <= 0) return fallback != 0;
+  // Both bytes at once: the digit, then the NUL.
+  const uint32_t bytes = static_cast<uint8_t>(value[0]) | static_cast<uint8_t>(value[1]) << 8;
+  if (bytes == static_cast<uint8_t>(usual)) return usual != '0';
+  return ParseDecimal(value, 2) != 0;
+}
+
+// What the tool makes of the two attributes it reads: a UV view is left alone
+// entirely, and only a perspective view is turned or snapped.
+inline bool IsUvView(GetViewAttributeFn get, ViewHandle view) {
+  return AttributeIsSet(get, view, "UV", 0, '0');
+}
+inline bool IsPerspective(GetViewAttributeFn get, ViewHandle view) {
+  return AttributeIsSet(get, view, "Pers", 1, '1');
+}
+
+// Sets a view attribute to "0" or "1".
+template <class Host>
+inline void WriteViewAttribute(const Host& host, ViewHandle view, const char* key, bool on) {
+  host.template get<kSetViewAttribute>()(view, key, on ? "1" : "0", 1);
+}
+
+template <class Host>
+inline CameraValues& ReadCamera(const Host& host, ViewHandle view) {
+  CameraValues& c = gAnswers.camera;
+  c = {};
   host.template get<kGetViewCamera>()(view, &c.v[0], &c.v[1], &c.v[2], &c.v[3], &c.v[4], &c.v[5],
                                       &c.v[6], &c.v[7]);
   return c;
 }
 
+// The values go to the host as they stand in memory: the fence stops the
+// compiler from taking angles just stored there apart again in registers on
+// their way to the call, which costs more than pushing them from memory.
 template <class Host>
 inline void WriteCamera(const Host& host, ViewHandle view, const CameraValues& c) {
+  std::atomic_signal_fence(std::memory_order_seq_cst);
   host.template get<kSetViewCamera>()(view, c.v[0], c.v[1], c.v[2], c.v[3], c.v[4], c.v[5], c.v[6],
                                       c.v[7]);
 }

@@ -1,7 +1,9 @@
 // every_float: the release's snap and the move's arithmetic on every
 // single-precision angle there is, each of the 2^32 bit patterns, held bit
 // for bit against the rules of sim/rules/, not a number and the infinities
-// included. It is built as the module's code is (optimised, SSE2, no
+// included: the snap's two functions and the step a release takes, and the
+// move's turn and pitch limit both ways it is built (with SSE2, and one
+// angle at a time as for the page). It is built as the module's code is (optimised, SSE2, no
 // sanitizers), so what it holds is what ships.
 //
 //   every_float [--whole | --spread]
@@ -44,16 +46,34 @@ const char* Check(Bits b, uint64_t* near) {
   if (isNear != sim::NearRightAngle(a)) return "IsNearRightAngle";
   if (BitsOf(orbitrix::RoundToRightAngle(a)) != BitsOf(sim::SnapTarget(a)))
     return "RoundToRightAngle";
-  // The anchor pitch of a press, through the limit unmoved and moved, and the
-  // same as an anchor heading, which nothing limits.
-  const int32_t d = Travel(b);
-  using orbitrix::HeldPitch, orbitrix::Turned;
-  if (BitsOf(HeldPitch(Turned(a, 0, 0))) != BitsOf(sim::Limited(sim::Turned(a, 0, 0))))
-    return "the pitch limit, unmoved";
-  if (BitsOf(HeldPitch(Turned(a, 300, 300 + d))) !=
-      BitsOf(sim::Limited(sim::Turned(a, 300, 300 + d))))
-    return "the pitch limit, moved";
-  if (BitsOf(Turned(a, -5, d - 5)) != BitsOf(sim::Turned(a, -5, d - 5))) return "a heading moved";
+  float onto;
+  if (orbitrix::SnapToRightAngle(a, &onto) != isNear ||
+      (isNear && BitsOf(onto) != BitsOf(sim::SnapTarget(a))))
+    return "the release's snap";
+  // The anchor of a press with this angle for both heading and pitch: the
+  // pitch through the limit unmoved, both ways the module is built; then
+  // moved, with the limit on or off.
+  const int32_t dx = Travel(b), dy = Travel(b ^ 0x5BD1E995);
+  const bool limit = b & 1;
+  using orbitrix::DragAnchor, sim::Limited, sim::Turned;
+  const orbitrix::Angles angles{a, a};
+  DragAnchor still, anchor;
+  orbitrix::TakeHold(&still, {0, 0}, &angles);
+  orbitrix::TakeHold(&anchor, {300, -5}, &angles);
+  const orbitrix::Angles unmoved{Turned(a, 0, 0), Limited(Turned(a, 0, 0))};
+  const orbitrix::Angles moved{Turned(a, 300, 300 + dx),
+                               limit ? Limited(Turned(a, -5, dy - 5)) : Turned(a, -5, dy - 5)};
+  const auto same = [](auto turn, const DragAnchor& from, orbitrix::sys::Point to, bool limit,
+                       orbitrix::Angles expected) {
+    orbitrix::Angles got;
+    turn(from, to, limit, &got);
+    return BitsOf(got.heading) == BitsOf(expected.heading) &&
+           BitsOf(got.pitch) == BitsOf(expected.pitch);
+  };
+  if (!same(orbitrix::Turn, still, {0, 0}, true, unmoved)) return "the pitch limit, unmoved";
+  if (!same(orbitrix::TurnOneByOne, still, {0, 0}, true, unmoved))
+    return "the pitch limit one by one, unmoved";
+  if (!same(orbitrix::Turn, anchor, {300 + dx, dy - 5}, limit, moved)) return "a move";
   return nullptr;
 }
 
