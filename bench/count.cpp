@@ -3,6 +3,8 @@
 //
 //   orbitrix_count KIND plug-in|floor N
 //   orbitrix_count --list          the kinds: id, goal, name, one a line
+//   orbitrix_count --heap          the heap count's proof: the allocations and
+//                                  releases of a move that reads a long value
 //
 // Under qemu with every executed instruction logged, a run with N events less
 // a run with none gives the guest instructions of N events exactly, the same
@@ -32,7 +34,7 @@ void RunKind(size_t kind, bool plugin, long n, std::index_sequence<I...>) {
 }
 
 int Usage() {
-  std::fprintf(stderr, "usage: orbitrix_count KIND plug-in|floor N, or orbitrix_count --list\n");
+  std::fprintf(stderr, "usage: orbitrix_count KIND plug-in|floor N | --list | --heap\n");
   return 2;
 }
 
@@ -40,7 +42,14 @@ int Usage() {
 
 int main(int argc, char** argv) {
   if (argc == 2 && std::strcmp(argv[1], "--list") == 0) {
-    for (const Kind& k : kKinds) std::printf("%s\t%.1f\t%s\n", k.id, k.goal, k.name);
+    for (const Kind& k : kKinds) std::printf("%s\t%.2f\t%s\n", k.id, k.goal, k.name);
+    return 0;
+  }
+  if (argc == 2 && std::strcmp(argv[1], "--heap") == 0) {
+    StartHost();
+    const HeapUse use = LongAttributeMove();
+    std::printf("%llu %llu\n", static_cast<unsigned long long>(use.allocations),
+                static_cast<unsigned long long>(use.releases));
     return 0;
   }
   if (argc != 4) return Usage();

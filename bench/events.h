@@ -46,8 +46,18 @@ void StartHost();
 // snap where a snap was meant, say); prints what differs to stderr.
 bool CheckFloors();
 
-// Heap allocations made so far by the program (every global operator new).
+// Heap blocks the program has obtained so far (malloc, calloc, realloc and
+// every operator new), and those it has given back (free, operator delete).
 uint64_t Allocations();
+uint64_t Releases();
+
+// The proof that the count sees the module's own heap calls: one move in a
+// view whose "UV" is too long for the module's stack buffer, the one read
+// that takes a block from the heap, and gives it back. Should be 1 and 1.
+struct HeapUse {
+  uint64_t allocations, releases;
+};
+HeapUse LongAttributeMove();
 
 // What each kind of event starts from.
 void PrepareMove();
@@ -83,10 +93,13 @@ void SnappingRelease() {
   Button<Export, 0>();
 }
 
+// Each kind of event with its budget: the goals live here and nowhere else.
+// bench/run.sh holds every count to them, and make test runs it, so a change
+// that puts an event above its goal fails the tests.
 struct Kind {
   const char* id;    // the benchmarks' name, and orbitrix_count's
   const char* name;  // the table's
-  double goal;       // the largest acceptable plug-in / floor ratio
+  double goal;       // the largest acceptable plug-in / floor ratio, in instructions
   size_t hostCalls;  // how many host services the event calls
   void (*prepare)();
   void (*plugin)();
@@ -94,12 +107,12 @@ struct Kind {
 };
 
 inline constexpr Kind kKinds[] = {
-    {"move", "move during a drag", 1.3, 6, PrepareMove,
+    {"move", "move during a drag", 1.25, 6, PrepareMove,
      Move<gToolMouseMove, orbitrix::kToolId.word0>, Move<gMoveFloor, orbitrix::kToolId.word0>},
-    {"press", "press", 1.5, 4, PreparePress, Press<gToolMouseButton>, Press<gPressFloor>},
-    {"snapping_release", "snapping release", 1.5, 8, PrepareSnappingRelease,
+    {"press", "press", 1.3, 4, PreparePress, Press<gToolMouseButton>, Press<gPressFloor>},
+    {"snapping_release", "snapping release", 1.4, 8, PrepareSnappingRelease,
      SnappingRelease<gToolMouseButton>, SnappingRelease<gSnappingReleaseFloor>},
-    {"release", "release, no snap", 1.5, 5, PrepareRelease, Button<gToolMouseButton, 0>,
+    {"release", "release, no snap", 1.4, 5, PrepareRelease, Button<gToolMouseButton, 0>,
      Button<gReleaseFloor, 0>},
     {"other_tool", "another tool's event", 1.5, 0, PrepareNothing,
      Move<gToolMouseMove, kOtherToolWord0>, Move<gIgnoringFloor, kOtherToolWord0>},
