@@ -54,15 +54,32 @@ def names(program, addresses):
     out = subprocess.run(["addr2line", "-f", "-i", "-C", "-a", "-e", program],
                          input="".join(f"0x{a:x}\n" for a in addresses), capture_output=True,
                          text=True, check=True).stdout.splitlines()
-    named, address, expect_name = {}, None, False
-    for line in out:
-        if line.startswith("0x") and re.fullmatch(r"0x[0-9a-f]+", line):
-            address, expect_name = int(line, 16), True
-        elif expect_name:
-            named[address], expect_name = short(line), False
-        elif re.search(r":[0-9?]+( \(discriminator \d+\))?$", line):
-            expect_name = False  # the place line after a name
+    # Each address, then for each function it lies in, innermost first, a
+    # name line and a place line. A compiler intrinsic is named by the
+    # function it was written in.
+    named, address, lines = {}, None, []
+    for line in out + ["0x0"]:
+        if re.fullmatch(r"0x[0-9a-f]+", line):
+            if address is not None:
+                names_ = [short(n) for n in lines[0::2]]
+                named[address] = next((n for n in names_ if not n.startswith("_mm_")), names_[0])
+            address, lines = int(line, 16), []
+        else:
+            lines.append(line)
     return named
+
+
+def kind_of(name):
+    """Who an instruction works for: the host, the system, the bench, the floor or the module."""
+    if name.startswith("bench::") and name.endswith("Service"):
+        return "host services"
+    if name.startswith("orbitrix::sys::"):
+        return "system seam"
+    if (name.startswith("bench::") and name.endswith("Floor")) or name == "WriteState":
+        return "the floor's own"
+    if name.startswith("bench::") or name in ("Repeat", "main"):
+        return "the bench calling it"
+    return "the module's own"
 
 
 def table(program, kind, side):
@@ -89,7 +106,12 @@ def main():
             print(f"{kind}, {side}: guest instructions per event")
             for name, n in sorted(rows.items(), key=lambda r: (-r[1], r[0])):
                 print(f"{n:10.1f}  {name}")
-            print(f"{sum(rows.values()):10.1f}  in all\n")
+            kinds = collections.Counter()
+            for name, n in rows.items():
+                kinds[kind_of(name)] += n
+            print(f"{sum(rows.values()):10.1f}  in all: " +
+                  ", ".join(f"{k} {n:.0f}" for k, n in sorted(kinds.items(), key=lambda r: -r[1])) +
+                  "\n")
 
 
 if __name__ == "__main__":
