@@ -11,7 +11,7 @@
 //                  (null without WebGL)
 //   option(name)   an option's value byte in the module's memory
 //   dragState()    the drag state in the host's tool context
-import createOrbitrix from '../orbitrix.js';
+import createOrbitrix from '../../build/web/orbitrix.js';
 import { Host, OPTION_NAMES, View } from './host.js';
 import { planeSvg } from './plane.js';
 import { Viewport } from './scene.js';
