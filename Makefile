@@ -28,7 +28,8 @@ test-web: setup
 	cmake --preset native >/dev/null
 	cmake --build --preset native --target orbitrix-play
 	$(MAKE) --no-print-directory -f web/web.mk site player
-	node --test web/test/traces.test.mjs web/test/serve.test.mjs web/test/browser.test.mjs
+	node --test web/test/traces.test.mjs web/test/texts.test.mjs web/test/serve.test.mjs \
+		web/test/browser.test.mjs
 
 # Plays the tour at the freshly built module under Wine: its trace on the
 # terminal, its picture in build/demo.svg.
