@@ -37,7 +37,11 @@ function get(path, headers = {}, method = 'GET') {
       const chunks = [];
       response.on('data', (c) => chunks.push(c));
       response.on('end', () =>
-        done({ status: response.statusCode, headers: response.headers, body: Buffer.concat(chunks) }),
+        done({
+          status: response.statusCode,
+          headers: response.headers,
+          body: Buffer.concat(chunks),
+        }),
       );
     })
       .on('error', fail)
