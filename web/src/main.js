@@ -101,20 +101,22 @@ async function start() {
     ++redraws;
     draw();
   };
-  const host = new Host(await createOrbitrix(), { onRefresh });
-  host.start();
-  host.views.set(VIEW, View.defined());
-  const view = () => host.view(VIEW);
-  const registered = host.registered();
-  const [w0, w1] = registered.toolId.map(hex);
-  setText($('identity'), 'identity', registered.description, `${w0}:${w1}`);
-
+  // The module loads and compiles while the view gets ready.
+  const loading = createOrbitrix();
   let viewport = null;
   try {
     viewport = new Viewport($('view'));
   } catch (error) {
     notify('noWebGL', error.message);
   }
+
+  const host = new Host(await loading, { onRefresh });
+  host.start();
+  host.views.set(VIEW, View.defined());
+  const view = () => host.view(VIEW);
+  const registered = host.registered();
+  const [w0, w1] = registered.toolId.map(hex);
+  setText($('identity'), 'identity', registered.description, `${w0}:${w1}`);
 
   let count = 0; // events sent, numbering the trace
   let drag = null; // the last drag, for the plane
