@@ -50,15 +50,17 @@ export class Viewport {
     this.perspective = new THREE.PerspectiveCamera(FOV, 1, 0.1, 200);
     this.parallel = new THREE.OrthographicCamera(-1, 1, 1, -1, -100, 200);
     this.camera = this.perspective;
-    // The shaders compile while the page waits for the module; the first
-    // frame then only draws.
-    this.fit();
+    // The shaders compile while the page waits for the module, so that the
+    // first frame mostly draws.
     this.renderer.compile(this.scene, this.perspective);
   }
 
-  // The drawing buffer as large as the canvas, in device pixels. Answers the
-  // canvas's aspect ratio.
-  fit() {
+  // Heading turns the camera about the vertical axis, pitch tilts it, so that
+  // the scene turns with the pointer: at 0, 0 the camera looks at the front;
+  // a larger heading brings the scene's left side round to face it, a larger
+  // pitch lifts it to look down, and at 90 it looks straight down. Neither
+  // angle is wrapped or limited here.
+  render(heading, pitch, parallel) {
     const canvas = this.renderer.domElement;
     const width = Math.max(1, canvas.clientWidth);
     const height = Math.max(1, canvas.clientHeight);
@@ -70,16 +72,7 @@ export class Viewport {
       this.renderer.setPixelRatio(ratio);
       this.renderer.setSize(width, height, false);
     }
-    return width / height;
-  }
-
-  // Heading turns the camera about the vertical axis, pitch tilts it, so that
-  // the scene turns with the pointer: at 0, 0 the camera looks at the front;
-  // a larger heading brings the scene's left side round to face it, a larger
-  // pitch lifts it to look down, and at 90 it looks straight down. Neither
-  // angle is wrapped or limited here.
-  render(heading, pitch, parallel) {
-    const aspect = this.fit();
+    const aspect = width / height;
     const turn = new THREE.Quaternion().setFromEuler(
       new THREE.Euler(
         THREE.MathUtils.degToRad(-pitch),
