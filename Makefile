@@ -30,13 +30,14 @@ test-windows: setup
 	ctest --preset windows
 
 # The plug-in as WebAssembly: the session player's traces against the native
-# player's, the page's JavaScript host against the simulated host, and the
-# page itself in headless Chromium.
+# player's, the page's JavaScript host against the simulated host, the page's
+# server, and the page itself in headless Chromium.
 test-web: setup
 	cmake --preset native >/dev/null
 	cmake --build --preset native --target orbitrix-play
 	$(MAKE) --no-print-directory -f web/web.mk site player
-	node --test web/test/traces.test.mjs web/test/browser.test.mjs
+	node --test web/test/traces.test.mjs web/test/texts.test.mjs web/test/serve.test.mjs \
+		web/test/browser.test.mjs
 
 # Plays the tour at the freshly built module under Wine: its trace on the
 # terminal, its picture in build/demo.svg.
@@ -53,8 +54,8 @@ release: setup
 	cmake --build --preset windows --target release
 	@cat dist/SHA256SUMS
 
-# The tool in a browser: builds the page and serves it, static files only,
-# on http://127.0.0.1:$(PORT)/ until Ctrl-C.
+# The tool in a browser: builds the page (one bundle, no network) and serves
+# it, static files only, on http://127.0.0.1:$(PORT)/ until Ctrl-C.
 PORT ?= 8000
 play: setup
 	$(MAKE) --no-print-directory -f web/web.mk site

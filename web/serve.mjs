@@ -1,5 +1,7 @@
 // Serves a folder of static files on 127.0.0.1 and nothing else: no
-// directory listings, no files outside the folder, GET and HEAD only.
+// directory listings, no files outside the folder, GET and HEAD only. A file
+// with a gzipped copy beside it (FILE.gz) goes out as that copy to a browser
+// that accepts gzip.
 //
 //   node web/serve.mjs [FOLDER] [PORT]      (defaults: build/web/site 8000)
 import { createReadStream, statSync } from 'node:fs';
@@ -14,7 +16,27 @@ const TYPES = {
   '.wasm': 'application/wasm',
   '.svg': 'image/svg+xml',
   '.png': 'image/png',
+  '.gz': 'application/gzip',
 };
+
+// Whether an Accept-Encoding header takes gzip: named, and not with q=0.
+export function acceptsGzip(header = '') {
+  return header.split(',').some((coding) => {
+    const [name, ...params] = coding.split(';').map((s) => s.trim().toLowerCase());
+    const q = params.find((p) => p.startsWith('q='));
+    return (name === 'gzip' || name === 'x-gzip') && !(q && Number(q.slice(2)) === 0);
+  });
+}
+
+// A file's size, or -1 when it is not a file (or no longer there).
+function sizeOf(file) {
+  try {
+    const stat = statSync(file);
+    return stat.isFile() ? stat.size : -1;
+  } catch {
+    return -1;
+  }
+}
 
 // The file a request path names inside root, or null.
 function fileFor(root, url) {
@@ -48,15 +70,30 @@ export function serve(folder, port = 8000) {
       response.writeHead(404, { 'Content-Type': 'text/plain' }).end('not found\n');
       return;
     }
-    response.writeHead(200, {
+    const headers = {
       'Content-Type': TYPES[extname(file)] ?? 'text/plain; charset=utf-8',
-      'Content-Length': statSync(file).size,
       // A rebuilt page is fetched afresh at the next load.
       'Cache-Control': 'no-cache',
-    });
+    };
+    let body = file;
+    if (sizeOf(`${file}.gz`) >= 0) {
+      headers.Vary = 'Accept-Encoding';
+      if (acceptsGzip(request.headers['accept-encoding'])) {
+        body = `${file}.gz`;
+        headers['Content-Encoding'] = 'gzip';
+      }
+    }
+    // Gone since it was found, as when the site is being rebuilt.
+    const size = sizeOf(body);
+    if (size < 0) {
+      response.writeHead(404, { 'Content-Type': 'text/plain' }).end('not found\n');
+      return;
+    }
+    headers['Content-Length'] = size;
+    response.writeHead(200, headers);
     if (request.method === 'HEAD') response.end();
     else
-      createReadStream(file)
+      createReadStream(body)
         .on('error', () => response.destroy())
         .pipe(response);
   });

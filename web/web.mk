@@ -5,7 +5,9 @@
 #
 # Both compile the plug-in's own sources as they are, with Debian's Emscripten.
 # Only the system seam differs: host/web.cpp for the page, the simulated
-# host's test seam for the player.
+# host's test seam for the player. The page's JavaScript, three.js and the
+# module's Emscripten glue are bundled into one file by esbuild, pinned in
+# web/package-lock.json.
 
 OUT := build/web
 EMXX := em++
@@ -45,13 +47,18 @@ PAGE_LDFLAGS := -sMODULARIZE=1 -sEXPORT_ES6=1 -sEXPORT_NAME=createOrbitrix -sENV
 PLAYER_LDFLAGS := -fexceptions -sENVIRONMENT=node -sWASM_ASYNC_COMPILATION=0 -sNODERAWFS=1 \
                   -sEXIT_RUNTIME=1
 
-THREE := web/node_modules/three
-SITE_FILES := index.html style.css src/main.js src/host.js src/plane.js src/scene.js src/trace.js
-SITE := $(addprefix $(OUT)/site/,$(SITE_FILES) orbitrix.js three/three.module.js \
-                                 three/three.core.js three/LICENSE)
+# The site: the page, its style, one bundle and the module, each also
+# gzipped for the browsers that take it (web/serve.mjs serves those). gzip -n
+# writes no name or time, so the same sources give the same bytes.
+SITE := $(addprefix $(OUT)/site/,index.html style.css main.js orbitrix.wasm)
+ESBUILD := web/node_modules/.bin/esbuild
+# UTF-8 as written rather than escaped, which would double the page's Japanese.
+# The licence comments of what is bundled (three.js's) go at the end.
+BUNDLE_FLAGS := --bundle --minify --format=esm --charset=utf8 --legal-comments=eof --log-level=warning
 
 .PHONY: site player
-site: $(SITE)
+site: $(SITE) $(SITE:=.gz)
+	@find $(OUT)/site -mindepth 1 $(foreach f,$(SITE) $(SITE:=.gz),! -path $(f)) -delete
 player: $(OUT)/orbitrix-play.js
 
 $(OUT)/obj/%.o: %.cpp
@@ -60,25 +67,32 @@ $(OUT)/obj/%.o: %.cpp
 
 obj = $(patsubst %.cpp,$(OUT)/obj/%.o,$(1))
 
-$(OUT)/site/orbitrix.js: $(call obj,$(PLUGIN) host/web.cpp) web/web.mk host/abi.h
+# The module's glue, which the bundle takes in, and orbitrix.wasm beside it:
+# the bundled glue fetches that from beside the bundle.
+$(OUT)/orbitrix.js: $(call obj,$(PLUGIN) host/web.cpp) web/web.mk host/abi.h
 	@mkdir -p $(dir $@)
 	nice -n 10 $(EMXX) -O2 $(PAGE_LDFLAGS) $(filter %.o,$^) -o $@
+$(OUT)/orbitrix.wasm: $(OUT)/orbitrix.js ;
 
 $(OUT)/orbitrix-play.js: $(call obj,$(PLUGIN) $(SIM)) web/web.mk
 	nice -n 10 $(EMXX) -O2 $(PLAYER_LDFLAGS) $(filter %.o,$^) -o $@
 
-$(OUT)/site/%: web/%
+$(OUT)/site/main.js: $(wildcard web/src/*.js) $(OUT)/orbitrix.js web/package-lock.json | $(ESBUILD)
+	@mkdir -p $(dir $@)
+	$(ESBUILD) web/src/main.js $(BUNDLE_FLAGS) --outfile=$@
+$(OUT)/site/style.css: web/style.css | $(ESBUILD)
+	@mkdir -p $(dir $@)
+	$(ESBUILD) $< --minify --log-level=warning --outfile=$@
+$(OUT)/site/index.html: web/index.html
 	@mkdir -p $(dir $@)
 	cp $< $@
+$(OUT)/site/orbitrix.wasm: $(OUT)/orbitrix.wasm
+	@mkdir -p $(dir $@)
+	cp $< $@
+$(OUT)/site/%.gz: $(OUT)/site/%
+	gzip -9 -n -c $< >$@
 
-# three.js from the npm package pinned in web/package-lock.json.
-$(OUT)/site/three/%: $(THREE)/build/%
-	@mkdir -p $(dir $@)
-	cp $< $@
-$(OUT)/site/three/LICENSE: $(THREE)/LICENSE
-	@mkdir -p $(dir $@)
-	cp $< $@
-$(THREE)/%:
+$(ESBUILD):
 	@echo "web: $@ is missing: run npm ci --prefix web (scripts/setup.sh does)" >&2
 	@false
 

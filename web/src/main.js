@@ -1,6 +1,6 @@
 // The page: the plug-in's WebAssembly module behind the JavaScript host, one
 // host view drawn in 3D, the options, Ctrl, the view's attributes, the
-// heading-pitch plane and the trace.
+// heading-pitch plane and the trace, in Japanese or English.
 //
 // For tests and the curious, window.orbitrix offers:
 //   ready          a promise, settled once the first frame is drawn
@@ -11,22 +11,73 @@
 //                  (null without WebGL)
 //   option(name)   an option's value byte in the module's memory
 //   dragState()    the drag state in the host's tool context
-import createOrbitrix from '../orbitrix.js';
+import createOrbitrix from '../../build/web/orbitrix.js';
 import { Host, OPTION_NAMES, View } from './host.js';
 import { planeSvg } from './plane.js';
 import { Viewport } from './scene.js';
+import { chooseLanguage, textsOf } from './texts.js';
 import { g9, hex, stepColumns, traceHeading } from './trace.js';
 
 const VIEW = 1;
 const TRACE_LENGTH = 60;
-const GLOSSES = [
-  'snap onto right angles on release',
-  'with the above on: snap only while Ctrl is held',
-  'keep the pitch within ±90°',
-  'after a snap, parallel projection until the next drag',
-];
+const CHOSEN = 'orbitrix.language';
 
 const $ = (id) => document.getElementById(id);
+
+// --- The language: the visitor's last choice, else the browser's ------------
+
+// Storage may be refused (a privacy setting); the page then forgets.
+function chosen() {
+  try {
+    return localStorage.getItem(CHOSEN);
+  } catch {
+    return null;
+  }
+}
+
+let language = chooseLanguage(chosen(), navigator.languages ?? [navigator.language]);
+let text = textsOf(language);
+let redraw = () => {}; // what the page writes itself, once it runs
+
+// Each element marked data-text="key" shows that text, with the blanks in
+// its data-blanks (a JSON list); data-label="key" is its aria-label.
+function showLanguage() {
+  document.documentElement.lang = language;
+  for (const e of document.querySelectorAll('[data-text]')) {
+    e.textContent = text(e.dataset.text, ...JSON.parse(e.dataset.blanks ?? '[]'));
+  }
+  for (const e of document.querySelectorAll('[data-label]')) {
+    e.setAttribute('aria-label', text(e.dataset.label));
+  }
+  for (const button of $('languages').children) {
+    button.setAttribute('aria-pressed', button.lang === language);
+  }
+  redraw();
+}
+
+// An element's text from the table, kept in the language as it changes.
+function setText(e, key, ...blanks) {
+  e.dataset.text = key;
+  e.dataset.blanks = JSON.stringify(blanks);
+  e.textContent = text(key, ...blanks);
+}
+
+for (const button of $('languages').children) {
+  button.addEventListener('click', () => {
+    language = button.lang;
+    text = textsOf(language);
+    try {
+      localStorage.setItem(CHOSEN, language);
+    } catch {}
+    showLanguage();
+  });
+}
+showLanguage();
+
+function notify(key, ...blanks) {
+  $('notice').hidden = false;
+  setText($('notice'), key, ...blanks);
+}
 
 // The DOM's buttons word has the left button in bit 0, as the host's has;
 // e.button numbers the button that changed: 0 left, 1 middle, 2 right.
@@ -50,22 +101,22 @@ async function start() {
     ++redraws;
     draw();
   };
-  const host = new Host(await createOrbitrix(), { onRefresh });
+  // The module loads and compiles while the view gets ready.
+  const loading = createOrbitrix();
+  let viewport = null;
+  try {
+    viewport = new Viewport($('view'));
+  } catch (error) {
+    notify('noWebGL', error.message);
+  }
+
+  const host = new Host(await loading, { onRefresh });
   host.start();
   host.views.set(VIEW, View.defined());
   const view = () => host.view(VIEW);
   const registered = host.registered();
   const [w0, w1] = registered.toolId.map(hex);
-  $('identity').textContent = `${registered.description} · tool ${w0}:${w1}`;
-
-  let viewport = null;
-  try {
-    viewport = new Viewport($('view'));
-  } catch (error) {
-    $('notice').hidden = false;
-    $('notice').textContent =
-      `This browser cannot draw the view (${error.message}); the tool still runs.`;
-  }
+  setText($('identity'), 'identity', registered.description, `${w0}:${w1}`);
 
   let count = 0; // events sent, numbering the trace
   let drag = null; // the last drag, for the plane
@@ -88,13 +139,17 @@ async function start() {
     // A view in parallel projection for now, or one not in perspective at all.
     const parallel = tempOrtho === '1' || v.attributes.get('Pers') === '0';
     viewport?.render(v.heading, v.pitch, parallel);
-    const projection = parallel ? 'parallel' : 'perspective';
-    const uv = v.attributes.get('UV') === '1' ? ' · UV view' : '';
-    $('overlay').textContent = `heading ${g9(v.heading)}  pitch ${g9(v.pitch)}  ${projection}${uv}`;
-    $('temp-ortho').textContent = tempOrtho === null ? 'none' : `"${tempOrtho}"`;
+    const uv = v.attributes.get('UV') === '1';
+    $('overlay').textContent = text('overlay', g9(v.heading), g9(v.pitch), parallel, uv);
+    $('temp-ortho').textContent = tempOrtho === null ? text('none') : `"${tempOrtho}"`;
     $('drag-state').textContent = host.dragState;
     $('redraws').textContent = redraws;
-    $('plane').innerHTML = planeSvg({ h: v.heading, p: v.pitch }, drag);
+    const words = {
+      heading: text('headingAxis'),
+      pitch: text('pitchAxis'),
+      now: text('cameraNow'),
+    };
+    $('plane').innerHTML = planeSvg({ h: v.heading, p: v.pitch }, drag, words);
     OPTION_NAMES.forEach((name, i) => {
       $(`option-${name}`).checked = optionOn(i, host.option(i));
     });
@@ -219,7 +274,7 @@ async function start() {
     item.innerHTML = `<label><input type="checkbox" role="switch" id="option-${name}" />
       <span class="ja" lang="ja"></span><span class="gloss"></span></label>`;
     item.querySelector('.ja').textContent = registered.labels[i];
-    item.querySelector('.gloss').textContent = GLOSSES[i];
+    setText(item.querySelector('.gloss'), `gloss${i}`);
     item.title = name;
     item.querySelector('input').addEventListener('change', (e) => {
       host.setOption(i, e.target.checked ? 1 : 0);
@@ -246,6 +301,7 @@ async function start() {
   $('trace').append(heading);
   new ResizeObserver(draw).observe(canvas);
 
+  redraw = draw;
   Object.assign(window.orbitrix, {
     camera: () => ({ heading: view().heading, pitch: view().pitch }),
     attribute: (key) => view().attributes.get(key) ?? null,
@@ -258,7 +314,6 @@ async function start() {
 }
 
 start().catch((error) => {
-  $('notice').hidden = false;
-  $('notice').textContent = `Orbitrix could not start: ${error.message}`;
+  notify('notStarted', error.message);
   failed(error);
 });

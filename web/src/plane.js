@@ -111,7 +111,7 @@ function zones(f) {
   return s;
 }
 
-function grid(f) {
+function grid(f, words) {
   const step = Math.max(f.hHigh - f.hLow, f.pHigh - f.pLow) > 400 ? 90 : 30;
   const [x0, x1, y0, y1] = [f.x(f.hLow), f.x(f.hHigh), f.y(f.pLow), f.y(f.pHigh)];
   let s = '';
@@ -124,9 +124,9 @@ function grid(f) {
     s += label(x0 - 4, f.y(p) + 4, p, 'end');
   }
   s += el('rect', { x: x0, y: y1, width: x1 - x0, height: y0 - y1, fill: 'none', stroke: '#333' });
-  s += label((x0 + x1) / 2, HEIGHT - 4, 'heading (degrees)', 'middle');
+  s += label((x0 + x1) / 2, HEIGHT - 4, words.heading, 'middle');
   const turned = `translate(10 ${((y0 + y1) / 2).toFixed(1)}) rotate(-90)`;
-  s += el('text', { transform: turned, 'font-size': 11, 'text-anchor': 'middle' }, 'pitch');
+  s += el('text', { transform: turned, 'font-size': 11, 'text-anchor': 'middle' }, words.pitch);
   return s;
 }
 
@@ -161,8 +161,9 @@ function dragMarks(f, drag) {
 
 // The plane's SVG markup for the camera now and the last drag: { path: the
 // camera at the press and after each move, ignored: the tool did not take
-// hold, release: { from, to, snapped, parallel } once let go }.
-export function planeSvg(camera, drag) {
+// hold, release: { from, to, snapped, parallel } once let go }. words: { heading,
+// pitch, now }, the axes' names and the camera dot's, in the page's language.
+export function planeSvg(camera, drag, words) {
   const points = [camera];
   if (drag)
     points.push(...drag.path, ...(drag.release ? [drag.release.from, drag.release.to] : []));
@@ -177,12 +178,12 @@ export function planeSvg(camera, drag) {
     head,
   );
   let s = el('defs', {}, clip + arrow) + rect(0, 0, WIDTH, HEIGHT, 'white');
-  s += el('g', { 'clip-path': 'url(#plane-clip)' }, zones(f)) + grid(f);
+  s += el('g', { 'clip-path': 'url(#plane-clip)' }, zones(f)) + grid(f, words);
   let marks = dragMarks(f, drag);
   // Once let go, the ring or the square is where the camera is.
   if (finite(camera) && !drag?.release) {
     const dot = { r: 4, fill: '#111', stroke: 'white', 'stroke-width': 1.5 };
-    const title = el('title', {}, 'the camera now');
+    const title = el('title', {}, words.now);
     marks += el('circle', { cx: f.x(camera.h), cy: f.y(camera.p), ...dot }, title);
   }
   s += el('g', { 'clip-path': 'url(#plane-clip)' }, marks);

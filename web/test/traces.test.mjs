@@ -9,7 +9,7 @@ import { readFileSync, readdirSync } from 'node:fs';
 import { describe, test } from 'node:test';
 import { fileURLToPath } from 'node:url';
 
-import createOrbitrix from '../../build/web/site/orbitrix.js';
+import createOrbitrix from '../../build/web/orbitrix.js';
 import { Host, OPTION_NAMES, View } from '../src/host.js';
 import { g9, stepText, traceHeading } from '../src/trace.js';
 
@@ -106,7 +106,7 @@ function playThroughHost(host, text) {
 }
 
 async function startedHost() {
-  const wasmBinary = readFileSync(`${root}build/web/site/orbitrix.wasm`);
+  const wasmBinary = readFileSync(`${root}build/web/orbitrix.wasm`);
   const host = new Host(await createOrbitrix({ wasmBinary }));
   host.start();
   return host;
