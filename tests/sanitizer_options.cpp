@@ -10,8 +10,7 @@
 #include "tests/emulation.h"
 
 extern "C" const char* __asan_default_options() {
-  return UnderQemuUser()
-             ? "allocator_may_return_null=1:max_allocation_size_mb=256:detect_leaks=0"
-             : "allocator_may_return_null=1:max_allocation_size_mb=256:detect_leaks=1";
+  return UnderQemuUser() ? "allocator_may_return_null=1:max_allocation_size_mb=256:detect_leaks=0"
+                         : "allocator_may_return_null=1:max_allocation_size_mb=256:detect_leaks=1";
 }
 #endif
