@@ -21,7 +21,9 @@ int32_t MCP_CALL Press(uint32_t, uint32_t, uint32_t idWord0, uint32_t idWord1, u
   sys::Point cursor;
   if (!sys::CursorPos(&cursor)) return 0;
   WriteDragState(context, kPressed);
-  TakeHold(&gDragAnchor, cursor, ReadCamera(host, view).angles());
+  // The host stored the camera's values one by one: they are read so too.
+  const CameraValues& camera = ReadCamera(host, view);
+  TakeHold(&gDragAnchor, cursor, {camera.heading(), camera.pitch()});
   // A view left in parallel projection by the last release goes back to
   // normal as soon as a new drag starts.
   WriteViewAttribute(host, view, "TempOrtho", false);

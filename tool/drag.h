@@ -50,18 +50,16 @@ struct alignas(16) DragAnchor {
 
 extern DragAnchor gDragAnchor;
 
-// The anchor of a press at cursor on a camera whose heading and pitch are
-// the two floats at angles (with SSE2 both pairs at once).
-inline void TakeHold(DragAnchor* anchor, sys::Point cursor, const void* angles) {
+// The anchor of a press at cursor on a camera at angles (with SSE2 each
+// pair at once).
+inline void TakeHold(DragAnchor* anchor, sys::Point cursor, Angles angles) {
 #if defined(__SSE2__)
-  const auto pair = [](const void* p) { return _mm_loadl_epi64(static_cast<const __m128i*>(p)); };
-  _mm_store_pd(&anchor->x, _mm_cvtepi32_pd(pair(&cursor)));
-  _mm_store_pd(&anchor->heading, _mm_cvtps_pd(_mm_castsi128_ps(pair(angles))));
+  _mm_store_pd(&anchor->x,
+               _mm_cvtepi32_pd(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(&cursor))));
+  _mm_store_pd(&anchor->heading, _mm_cvtps_pd(_mm_setr_ps(angles.heading, angles.pitch, 0, 0)));
 #else
-  Angles a;
-  std::memcpy(&a, angles, sizeof a);
   *anchor = {static_cast<double>(cursor.x), static_cast<double>(cursor.y),
-             static_cast<double>(a.heading), static_cast<double>(a.pitch)};
+             static_cast<double>(angles.heading), static_cast<double>(angles.pitch)};
 #endif
 }
 

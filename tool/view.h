@@ -63,18 +63,21 @@ inline int32_t ReadViewAttributeInt(const Host& host, ViewHandle view, const cha
 
 // Whether the view's attribute key reads as anything but 0, its fallback
 // included: the question every event asks of "UV" and "Pers". Every real view
-// answers the one digit `usual` and its NUL, so that answer (size 2, then
-// those two bytes) is told at once, inline in the event; any other answer is
-// read and converted in full.
+// answers the one digit `usual` ('0' to '9') and its NUL, so that answer
+// (size 2, then those bytes) is told at once, inline in the event; any other
+// answer is read and converted in full.
 inline bool AttributeIsSet(GetViewAttributeFn get, ViewHandle view, const char* key,
                            int32_t fallback, char usual) {
   const int32_t n = get(view, key, nullptr, 0);
   if (n != 2) return ReadViewAttributeIntOfSize(get, view, key, n, fallback) != 0;
   char* const value = gAnswers.value;
   if (get(view, key, value, 2) <= 0) return fallback != 0;
-  // Both bytes at once: the digit, then the NUL.
-  const uint32_t bytes = static_cast<uint8_t>(value[0]) | static_cast<uint8_t>(value[1]) << 8;
-  if (bytes == static_cast<uint8_t>(usual)) return usual != '0';
+  // A value led by a digit from 1 to 9 is not 0 whatever follows it; one
+  // led by 0 is 0 when what follows is no digit, such as its NUL. The bytes
+  // are read one at a time, as the host wrote them: a load of both at once
+  // could not take them from the host's two stores, and would wait.
+  if (usual == '0' ? value[0] == '0' && value[1] == '\0' : value[0] == usual) [[likely]]
+    return usual != '0';
   return ParseDecimal(value, 2) != 0;
 }
 

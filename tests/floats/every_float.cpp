@@ -58,8 +58,8 @@ const char* Check(Bits b, uint64_t* near) {
   using orbitrix::DragAnchor, sim::Limited, sim::Turned;
   const orbitrix::Angles angles{a, a};
   DragAnchor still, anchor;
-  orbitrix::TakeHold(&still, {0, 0}, &angles);
-  orbitrix::TakeHold(&anchor, {300, -5}, &angles);
+  orbitrix::TakeHold(&still, {0, 0}, angles);
+  orbitrix::TakeHold(&anchor, {300, -5}, angles);
   const orbitrix::Angles unmoved{Turned(a, 0, 0), Limited(Turned(a, 0, 0))};
   const orbitrix::Angles moved{Turned(a, 300, 300 + dx),
                                limit ? Limited(Turned(a, -5, dy - 5)) : Turned(a, -5, dy - 5)};
