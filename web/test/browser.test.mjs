@@ -68,8 +68,16 @@ const state = () =>
   }));
 
 // Until the page has drawn what the last event did.
-const drawn = () =>
-  page.evaluate(() => new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(r))));
+const drawnOn = (p) =>
+  p.evaluate(() => new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(r))));
+const drawn = () => drawnOn(page);
+
+// Clicks the language switch: the page's own texts change at once, and what
+// it writes while drawing (the overlay, the plane) with the next frame.
+async function switchTo(p, lang) {
+  await p.click(`#languages [lang=${lang}]`);
+  await drawnOn(p);
+}
 
 // Presses in the view, moves dx, dy pixels in a few steps and lets go.
 async function drag(dx, dy, { beforeRelease = async () => {} } = {}) {
@@ -156,6 +164,14 @@ test('starts at heading 0, pitch 0 in perspective, the options on as registered'
 
 test('a drag to 98, -8 with Ctrl held snaps onto 90, 0 in parallel projection', async () => {
   await page.keyboard.down('Control');
+  try {
+    await snapWithCtrl();
+  } finally {
+    await page.keyboard.up('Control');
+  }
+});
+
+async function snapWithCtrl() {
   await drag(98, -8, {
     beforeRelease: async () => {
       await drawn();
@@ -184,13 +200,12 @@ test('a drag to 98, -8 with Ctrl held snaps onto 90, 0 in parallel projection', 
   );
   await page.screenshot({ path: screenshot, fullPage: true });
   // The same moment in Japanese: what the page writes itself follows too.
-  await page.click('#languages [lang=ja]');
+  await switchTo(page, 'ja');
   assert.equal(await page.textContent('#overlay'), 'ヘディング 90  ピッチ 0  平行投影');
   await page.screenshot({ path: screenshotJa, fullPage: true });
-  await page.click('#languages [lang=en]');
+  await switchTo(page, 'en');
   assert.equal(await page.textContent('#overlay'), 'heading 90  pitch 0  parallel');
-  await page.keyboard.up('Control');
-});
+}
 
 test('the next press goes back to perspective', async () => {
   const pressed = await drag(0, 0);
@@ -217,8 +232,11 @@ test('with SnapToRightAngles switched off from the keyboard, it stays even with 
   assert.equal(await page.isChecked('#option-SnapToRightAngles'), false);
   assert.equal(await page.evaluate(() => window.orbitrix.option('SnapToRightAngles')), 0);
   await page.keyboard.down('Control');
-  await drag(98, -8);
-  await page.keyboard.up('Control');
+  try {
+    await drag(98, -8);
+  } finally {
+    await page.keyboard.up('Control');
+  }
   assert.deepEqual(await state(), {
     heading: 98,
     pitch: -8,
@@ -335,12 +353,12 @@ describe('the page in Japanese and English', () => {
   test('the switch changes the texts at once, and the choice outlives a reload', async () => {
     const p = await opened({ locale: 'ja-JP' });
     try {
-      await p.click('#languages [lang=en]');
+      await switchTo(p, 'en');
       assertEnglish(await texts(p));
       await p.reload();
       await p.evaluate(() => window.orbitrix.ready);
       assertEnglish(await texts(p));
-      await p.click('#languages [lang=ja]');
+      await switchTo(p, 'ja');
       assertJapanese(await texts(p));
       await p.reload();
       await p.evaluate(() => window.orbitrix.ready);
