@@ -3,13 +3,13 @@
 // for bit against the rules of sim/rules/, not a number and the infinities
 // included: the snap's two functions and the step a release takes, and the
 // move's turn and pitch limit both ways it is built (with SSE2, and one
-// angle at a time as for the page). It is built as the module's code is (optimised, SSE2, no
-// sanitizers), so what it holds is what ships.
+// angle at a time as for the page). It is built as the module's code is
+// (optimised, SSE2, no sanitizers), so what it holds is what ships.
 //
 //   every_float [--whole | --spread]
 //
-// By default every pattern where 32-bit code runs on the processor (about a
-// minute on two cores), and under qemu-user, where the whole would take about
+// By default every pattern where 32-bit code runs on the processor (about
+// 80 s on two cores), and under qemu-user, where the whole would take about
 // half an hour, an evenly spread subset with every pattern close to the
 // rules' edges; the first line says which ran. Exits 1 on any difference.
 #include <algorithm>
@@ -84,9 +84,9 @@ struct Range {
 
 // Under emulation: every stride-th pattern, and every pattern within kUlps
 // of each edge the rules have: the band edges of every multiple of 90 up to
-// 2^24 in magnitude (beyond it the floats are sparser than the edges, and the
-// stride reaches them as well as any), ±2^31 where the int32_t range ends,
-// ±90 where the limit holds, the zeros, the infinities and the first NaNs.
+// 2^24 in magnitude, where every whole degree is a float (beyond it the
+// stride alone samples them), ±2^31 where the int32_t range ends, ±90 where
+// the limit holds, the zeros, the infinities and the first NaNs.
 constexpr uint64_t kStride = 61;
 constexpr uint32_t kUlps = 4;
 
