@@ -6,7 +6,6 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 
 #include "host/abi.h"
 #include "host/module.h"
@@ -31,7 +30,6 @@ struct CameraValues {
   void setPitch(float a) { v[5] = std::bit_cast<uint32_t>(a); }
   // Both angles' bytes, heading then pitch, as values 5 and 6 hold them.
   void* angles() { return &v[4]; }
-  const void* angles() const { return &v[4]; }
 };
 
 // The host's answers in the event at hand: the value of an attribute of
