@@ -16,8 +16,8 @@ bool IsNearRightAngle(float degrees) {
 float RoundToRightAngle(float degrees) {
   float onto;
   if (SnapToRightAngle(degrees, &onto)) return onto;
-  // Beyond the int32_t range k would not fit; not a number fails the test too.
-  if (!(degrees >= -2147483648.0f && degrees < 2147483648.0f)) return degrees;
+  // Beyond the int32_t range k would not fit.
+  if (!InInt32Range(degrees)) return degrees;
   // The 0.25 bias is enough inside the near bands and keeps the rounding
   // direction the band test implies.
   const double quarters = degrees / 90.0 + (degrees >= 0.0f ? 0.25 : -0.25);

@@ -33,6 +33,12 @@ bool IsNearRightAngle(float degrees);
 // int32_t range come back unchanged.
 float RoundToRightAngle(float degrees);
 
+// Whether truncating degrees toward zero gives an int32_t; not a number
+// does not.
+inline bool InInt32Range(float degrees) {
+  return degrees >= -2147483648.0f && degrees < 2147483648.0f;
+}
+
 // degrees truncated toward zero, or INT32_MIN where that is beyond the
 // int32_t range or degrees is not a number: what the processor's truncating
 // conversion gives, spelled out where there is no such instruction.
@@ -40,8 +46,7 @@ inline int32_t TruncatedOrMin(float degrees) {
 #if defined(__SSE__)
   return _mm_cvtt_ss2si(_mm_set_ss(degrees));
 #else
-  return degrees >= -2147483648.0f && degrees < 2147483648.0f ? static_cast<int32_t>(degrees)
-                                                              : INT32_MIN;
+  return InInt32Range(degrees) ? static_cast<int32_t>(degrees) : INT32_MIN;
 #endif
 }
 
