@@ -1,17 +1,27 @@
-# The front door. Every target first installs what the machine lacks.
-.PHONY: setup dll test test-native test-optimised test-windows test-web demo release play clean
+# The front door. Every target first installs what it needs and the machine
+# lacks (scripts/setup.sh, as root or with sudo): `make dll` the cross
+# compiler alone, `make play` the WebAssembly build and the page's packages,
+# `make test` everything.
+.PHONY: dll test test-native test-optimised test-windows test-web test-setup demo release play \
+        clean
 
-setup:
-	@bash scripts/setup.sh
+setup-%:
+	@bash scripts/setup.sh $*
 
-dll: setup
-	cmake --preset windows >/dev/null
-	cmake --build --preset windows --target orbitrix
+dll: setup-dll
+	cmake --preset dll >/dev/null
+	cmake --build --preset dll --target orbitrix
 	@echo "built dist/orbitrix.mcp"
 
-test: test-native test-optimised test-windows test-web
+# Everything installed in one go first, then the suites.
+test: setup-test test-setup test-native test-optimised test-windows test-web
 
-test-native: setup
+# The package step against a repository broken on purpose, through apt's own
+# options: the machine's apt is not touched.
+test-setup: setup-setup
+	python3 tests/setup/package_step.py .
+
+test-native: setup-native
 	cmake --preset native >/dev/null
 	cmake --build --preset native
 	ctest --preset native
@@ -19,12 +29,12 @@ test-native: setup
 # The plug-in's code optimised as the module ships it: every float through
 # the snap and the move's arithmetic, and each mouse event's instruction
 # count held to its goal (bench/run.sh --counts).
-test-optimised: setup
+test-optimised: setup-optimised
 	cmake --preset optimised >/dev/null
 	cmake --build --preset optimised
 	ctest --preset optimised
 
-test-windows: setup
+test-windows: setup-windows
 	cmake --preset windows >/dev/null
 	cmake --build --preset windows
 	ctest --preset windows
@@ -32,7 +42,7 @@ test-windows: setup
 # The plug-in as WebAssembly: the session player's traces against the native
 # player's, the page's JavaScript host against the simulated host, the page's
 # server, and the page itself in headless Chromium.
-test-web: setup
+test-web: setup-web
 	cmake --preset native >/dev/null
 	cmake --build --preset native --target orbitrix-play
 	$(MAKE) --no-print-directory -f web/web.mk site player
@@ -41,7 +51,7 @@ test-web: setup
 
 # Plays the tour at the freshly built module under Wine: its trace on the
 # terminal, its picture in build/demo.svg.
-demo: setup
+demo: setup-windows
 	cmake --preset windows >/dev/null
 	cmake --build --preset windows --target orbitrix orbitrix-sim
 	scripts/wine-run.sh build/windows/orbitrix-sim.exe --svg build/demo.svg examples/tour.session
@@ -49,7 +59,7 @@ demo: setup
 
 # The downloadable release: dist/orbitrix-<version>-win32.zip and
 # dist/SHA256SUMS, the same bytes from any clone (see README.md, Releases).
-release: setup
+release: setup-windows
 	cmake --preset windows >/dev/null
 	cmake --build --preset windows --target release
 	@cat dist/SHA256SUMS
@@ -57,7 +67,7 @@ release: setup
 # The tool in a browser: builds the page (one bundle, no network) and serves
 # it, static files only, on http://127.0.0.1:$(PORT)/ until Ctrl-C.
 PORT ?= 8000
-play: setup
+play: setup-play
 	$(MAKE) --no-print-directory -f web/web.mk site
 	node web/serve.mjs build/web/site $(PORT)
 
@@ -68,7 +78,7 @@ clean:
 # 32-bit code runs natively, and guest instructions on every machine, which
 # are held to the goals: it fails when an event is above one; see README.md.
 .PHONY: bench
-bench: setup
+bench: setup-optimised
 	cmake --preset optimised >/dev/null
 	cmake --build --preset optimised --target orbitrix_bench orbitrix_count
 	bench/run.sh build/optimised/bench

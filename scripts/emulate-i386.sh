@@ -53,22 +53,36 @@ handler() {
   return 1
 }
 
-mode() { if handler >/dev/null; then echo emulated; else echo native; fi; }
+# How this machine runs a 32-bit program: "native", "emulated" (by
+# qemu-user, where the ptrace system call does not exist at all), "none", or
+# "unbuilt" where no 32-bit program can be built yet. A chroot may not see
+# the binfmt_misc entry of the machine around it, which runs its 32-bit
+# programs all the same, so the program itself is asked.
+probe() {
+  local dir how=unbuilt status=0
+  dir=$(mktemp -d)
+  cat >"$dir/probe.c" <<'EOF'
+#include <errno.h>
+#include <sys/ptrace.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+int main(void) { return syscall(SYS_ptrace, PTRACE_PEEKUSER, 0, 0, 0) == -1 && errno == ENOSYS ? 3 : 0; }
+EOF
+  if gcc -m32 "$dir/probe.c" -o "$dir/probe" 2>/dev/null; then
+    (cd / && timeout 60 "$dir/probe") 2>/dev/null || status=$?
+    case $status in 0) how=native ;; 3) how=emulated ;; *) how=none ;; esac
+  fi
+  rm -rf "$dir"
+  echo "$how"
+}
+
+mode() {
+  if handler >/dev/null || [ "$(probe)" = emulated ]; then echo emulated; else echo native; fi
+}
 
 # Measured on a 2-core machine: the native suite runs 3.6 times slower under
 # qemu, the Windows suite 2 times, the validator 4 times.
-time_scale() { if handler >/dev/null; then echo 5; else echo 1; fi; }
-
-# Whether this machine runs a 32-bit program, whichever way.
-runs_i386() {
-  local dir runs=0
-  dir=$(mktemp -d)
-  printf 'int main(void) { return 0; }\n' >"$dir/probe.c"
-  gcc -m32 "$dir/probe.c" -o "$dir/probe" || die "cannot build a 32-bit program (is g++-multilib installed?)"
-  (cd / && timeout 60 "$dir/probe") 2>/dev/null || runs=$?
-  rm -rf "$dir"
-  return "$runs"
-}
+time_scale() { if [ "$(mode)" = emulated ]; then echo 5; else echo 1; fi; }
 
 qemu_new_enough() {
   local v
@@ -103,14 +117,10 @@ Package: qemu-user
 Pin: release n=bookworm-backports
 Pin-Priority: 500
 EOF
-    as_root apt-get update -q >/dev/null
   fi
   # The binfmt package's own registration is left out: ours is made below.
-  local log
-  log=$(mktemp)
-  DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -q --no-install-recommends qemu-user \
-    >"$log" 2>&1 || { cat "$log" >&2; die "qemu-user could not be installed"; }
-  rm -f "$log"
+  "$(dirname "$0")/apt-install.sh" --no-install-recommends qemu-user ||
+    die "qemu-user could not be installed"
   qemu_new_enough || die "qemu-user was installed but qemu-i386 is still older than $min_qemu"
   did="installed qemu-user $(dpkg-query -W -f='${Version}' qemu-user), "
 }
@@ -140,21 +150,30 @@ register() {
 }
 
 ensure() {
-  local why did="" changed=0
+  local why did="" changed=0 how
   if [ "${ORBITRIX_EMULATE_I386:-0}" = 1 ]; then
     why="ORBITRIX_EMULATE_I386=1 asks for the emulated path"
-  elif handler >/dev/null || runs_i386; then
+  elif handler >/dev/null; then
     install_qemu
-    [ -z "$did" ] || say "${did}for the instruction counts only: not registered, since" \
-      "this kernel runs 32-bit programs itself"
     return 0
   else
-    why="this kernel ($(uname -r)) cannot run 32-bit programs"
+    how=$(probe)
+    case $how in
+      native | emulated)
+        install_qemu
+        [ -z "$did" ] || say "${did}for the instruction counts only: not registered, since" \
+          "$([ "$how" = native ] && echo "this kernel runs 32-bit programs itself" ||
+            echo "32-bit programs here run through an emulator registered outside this root")"
+        return 0
+        ;;
+      unbuilt) die "cannot build a 32-bit program (is g++-multilib installed?)" ;;
+      none) why="this kernel ($(uname -r)) cannot run 32-bit programs" ;;
+    esac
   fi
   install_qemu
   register
   [ -n "$did" ] || [ "$changed" = 1 ] || return 0
-  runs_i386 || die "a 32-bit program still does not run through $(command -v qemu-i386)"
+  [ "$(probe)" = emulated ] || die "a 32-bit program still does not run through $(command -v qemu-i386)"
   say "${did}registered $(command -v qemu-i386) for i386 programs (binfmt_misc, $persist)," \
     "because $why"
 }

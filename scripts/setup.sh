@@ -1,38 +1,70 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the tests need, and only when one
-# of them is missing, so a machine that already has everything pays nothing.
-# Then, where the kernel cannot run 32-bit programs, sets up the emulator that
-# runs them (scripts/emulate-i386.sh).
+# Installs what a command of the Makefile needs, and only what is missing, so
+# that a machine that has it already pays nothing.
+#
+#   scripts/setup.sh NEED...     dll, native, optimised, windows, web, play, window,
+#                                setup, or test for all of them
+#
+# The Debian packages go through scripts/apt-install.sh, which gets past a
+# package mirror in mid-sync; the page's npm packages come from
+# web/package-lock.json; and where 32-bit programs are run, the emulator
+# that runs them on kernels that cannot (scripts/emulate-i386.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(
-  g++-multilib g++-mingw-w64-i686 wine wine32:i386 cmake ninja-build
-  libgtest-dev:i386 libgmock-dev:i386 libbenchmark-dev:i386 googletest python3
-  emscripten chromium fonts-ipaexfont-gothic
+# What each need takes from Debian. The native builds are 32-bit Linux code
+# against Debian's i386 libraries; the Windows ones run under Wine.
+declare -A packages=(
+  [dll]="cmake ninja-build g++-mingw-w64-i686"
+  [native]="cmake ninja-build g++-multilib libgtest-dev:i386 libgmock-dev:i386 python3"
+  [optimised]="cmake ninja-build g++-multilib libbenchmark-dev:i386"
+  [windows]="cmake ninja-build g++-mingw-w64-i686 googletest wine wine32:i386 python3"
+  [web]="cmake ninja-build g++-multilib libgtest-dev:i386 libgmock-dev:i386 python3 emscripten
+         chromium fonts-ipaexfont-gothic"
+  [play]="emscripten"
+  [window]="xvfb xdotool x11-apps imagemagick fonts-ipaexfont-gothic"
+  [setup]="python3"
 )
+# Which needs run 32-bit programs, and which the page's Node.js packages.
+runs_i386="native optimised windows web window"
+uses_node="web play"
+
+needs=()
+for need in "${@:-test}"; do
+  if [ "$need" = test ]; then
+    needs+=(native optimised windows web window setup)
+  elif [ -n "${packages[$need]+set}" ]; then
+    needs+=("$need")
+  else
+    echo "setup: not a need: $need (one of: ${!packages[*]} test)" >&2
+    exit 2
+  fi
+done
+has() { [[ " ${needs[*]} " == *" $1 "* ]]; }
+some() { local n; for n in $1; do has "$n" && return 0; done; return 1; }
+
+wanted=()
+for need in "${needs[@]}"; do wanted+=(${packages[$need]}); done
+# Debian's Node.js, where the machine has no npm of its own.
+if some "$uses_node" && ! command -v npm >/dev/null; then wanted+=(nodejs npm ca-certificates); fi
 
 missing=()
-for p in "${packages[@]}"; do
+for p in $(printf '%s\n' "${wanted[@]}" | sort -u); do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
 done
-# The page's tests run on the machine's Node.js; Debian's comes with no npm.
-command -v npm >/dev/null || missing+=(nodejs npm)
-
 if [ ${#missing[@]} -gt 0 ]; then
   echo "setup: installing ${missing[*]}"
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  $sudo dpkg --add-architecture i386
-  $sudo apt-get update -q
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q "${missing[@]}"
+  if [[ " ${missing[*]}" == *:i386* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    if [ "$(id -u)" -eq 0 ]; then dpkg --add-architecture i386; else sudo dpkg --add-architecture i386; fi
+  fi
+  scripts/apt-install.sh "${missing[@]}"
 fi
 
 # The page's npm packages exactly as web/package-lock.json pins them, again
 # only when they are missing or the lock file changed since.
-if [ ! web/node_modules/.package-lock.json -nt web/package-lock.json ]; then
+if some "$uses_node" && [ ! web/node_modules/.package-lock.json -nt web/package-lock.json ]; then
   echo "setup: installing the npm packages of web/package-lock.json"
   npm ci --prefix web --no-audit --no-fund --loglevel=error
 fi
 
-scripts/emulate-i386.sh
+if some "$runs_i386"; then scripts/emulate-i386.sh; fi

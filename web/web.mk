@@ -29,7 +29,7 @@ CXXFLAGS := -std=c++20 -O2 -Wall -Wextra -Werror -Wno-string-concatenation -ffp-
 # The host looks up the module's exports by the names in the one list of
 # them, MCP_EXPORTS in host/abi.h, which the preprocessor spells out here.
 EXPORTS := $(shell printf '#include "host/abi.h"\n#define MCP_NAME(name) _MCP_##name\nMCP_EXPORTS(MCP_NAME)\n' \
-                   | $(CXX) -E -P -I. -x c++ - | grep -o '\b_MCP_[A-Za-z]*') \
+                   | $(EMXX) -E -P -I. -x c++ - | grep -o '\b_MCP_[A-Za-z]*') \
            _OrbitrixWebSetPointer _OrbitrixWebSetCtrl _malloc _free
 comma := ,
 empty :=
