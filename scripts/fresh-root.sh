@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# Tries the project on a machine that has nothing yet: a fresh Debian root
+# made with debootstrap, a clone of this repository's HEAD in it, and a
+# command run there as root, `make test` unless another is given.
+#
+#   scripts/fresh-root.sh [--emulated] SUITE [DIR] [-- COMMAND...]
+#
+#   SUITE       bookworm (Debian 12) or trixie (Debian 13)
+#   DIR         where the root goes (/var/tmp/orbitrix-fresh-SUITE); made once, kept,
+#               used again. Not under the checkout: while the command runs, the
+#               machine's /dev, /proc and /sys are mounted inside it
+#   --emulated  32-bit programs run through qemu-user, registered on this
+#               machine for the run (scripts/emulate-i386.sh with
+#               ORBITRIX_EMULATE_I386=1): a handler with the F flag serves the
+#               root's programs too
+#
+# The root has the packages of a minimal Debian system, git and make, and the
+# main, updates and security suites as its sources, as a new machine has
+# them; everything else the command needs, the project's own setup installs,
+# so a first run downloads about a gigabyte. The clone is made anew each
+# time. Needs root; not part of make test.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+say() { echo "fresh-root: $*"; }
+die() { echo "fresh-root: $*" >&2; exit 1; }
+
+emulated=0
+if [ "${1:-}" = --emulated ]; then emulated=1; shift; fi
+suite=${1:-}
+case $suite in
+  bookworm | trixie) ;;
+  *) die "usage: $0 [--emulated] bookworm|trixie [DIR] [-- COMMAND...]" ;;
+esac
+shift
+dir=/var/tmp/orbitrix-fresh-$suite
+if [ $# -gt 0 ] && [ "$1" != -- ]; then dir=$(realpath -m "$1"); shift; fi
+[ "${1:-}" != -- ] || shift
+command=("$@")
+[ ${#command[@]} -gt 0 ] || command=(make test)
+[ "$(id -u)" -eq 0 ] || die "needs root (debootstrap, mounts, chroot)"
+
+command -v debootstrap >/dev/null || "$root/scripts/apt-install.sh" debootstrap
+# The handler registered for this run is taken away again after it.
+registered=0
+mounts=()
+cleanup() {
+  local i
+  for ((i = ${#mounts[@]} - 1; i >= 0; i--)); do umount -R "${mounts[i]}" 2>/dev/null || true; done
+  if [ "$registered" = 1 ]; then "$root/scripts/emulate-i386.sh" remove; fi
+}
+trap cleanup EXIT
+if [ "$emulated" = 1 ] && [ "$("$root/scripts/emulate-i386.sh" mode)" = native ]; then
+  ORBITRIX_EMULATE_I386=1 "$root/scripts/emulate-i386.sh"
+  registered=1
+fi
+
+if [ ! -f "$dir/etc/os-release" ]; then
+  say "making a $suite root in $dir"
+  debootstrap --variant=minbase --include=git,make,ca-certificates "$suite" "$dir" \
+    http://deb.debian.org/debian >"$dir.debootstrap.log" 2>&1 ||
+    { tail -20 "$dir.debootstrap.log" >&2; die "debootstrap failed (log: $dir.debootstrap.log)"; }
+  cat >"$dir/etc/apt/sources.list" <<EOF
+deb http://deb.debian.org/debian $suite main
+deb http://deb.debian.org/debian $suite-updates main
+deb http://deb.debian.org/debian-security $suite-security main
+EOF
+fi
+cp /etc/resolv.conf "$dir/etc/resolv.conf"
+
+mount -t proc proc "$dir/proc" && mounts+=("$dir/proc")
+for m in sys dev; do
+  mount --rbind "/$m" "$dir/$m" && mount --make-rslave "$dir/$m" && mounts+=("$dir/$m")
+done
+
+rm -rf "$dir/root/orbitrix"
+git clone --quiet "$root" "$dir/root/orbitrix"
+say "$(. "$dir/etc/os-release" && echo "$PRETTY_NAME"), 32-bit programs $(
+  [ "$emulated" = 1 ] && echo "through qemu-user" || echo "as this machine runs them"):" \
+  "${command[*]} in /root/orbitrix at $(git -C "$root" rev-parse --short HEAD)"
+start=$(date +%s)
+status=0
+chroot "$dir" /usr/bin/env -i HOME=/root TERM="${TERM:-dumb}" LANG=C.UTF-8 \
+  PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
+  bash -c 'cd /root/orbitrix && "$@"' bash "${command[@]}" || status=$?
+say "${command[*]} exited $status after $(($(date +%s) - start)) s"
+exit "$status"
