@@ -45,6 +45,17 @@ struct Figures {
   std::vector<double> allocs;  // allocations per event, likewise
 };
 
+// Whether a run did not measure: Google Benchmark 1.8 replaced the flag
+// error_occurred with skipped (Debian 12 has 1.7, Debian 13 has 1.9).
+template <typename Run>
+bool Skipped(const Run& run) {
+  if constexpr (requires { run.skipped; }) {
+    return static_cast<int>(run.skipped) != 0;
+  } else {
+    return run.error_occurred;
+  }
+}
+
 // Passes everything on to the console and keeps each repetition's figures
 // for the table.
 class Collector : public benchmark::ConsoleReporter {
@@ -53,7 +64,7 @@ class Collector : public benchmark::ConsoleReporter {
 
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
-      if (run.error_occurred || run.run_type != Run::RT_Iteration) continue;
+      if (Skipped(run) || run.run_type != Run::RT_Iteration) continue;
       Figures& f = figures[run.run_name.function_name];
       const auto allocs = run.counters.find("allocs");
       f.allocs.push_back(allocs == run.counters.end() ? 0 : allocs->second.value);
