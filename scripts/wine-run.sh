@@ -5,7 +5,9 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 export WINEPREFIX="${WINEPREFIX:-$root/build/wineprefix}"
-export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# No display: Wine 10 (Debian 13) would then try its Wayland driver, which
+# says on stderr that it has no XDG_RUNTIME_DIR; Wine 8 has no such driver.
+export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winewayland.drv=d"
 unset DISPLAY
 # Under an emulator the validator's time limits stretch (see emulate-i386.sh).
 export ORBITRIX_TIME_SCALE="${ORBITRIX_TIME_SCALE:-$("$root/scripts/emulate-i386.sh" time-scale)}"
