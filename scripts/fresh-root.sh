@@ -66,6 +66,13 @@ deb http://deb.debian.org/debian-security $suite-security main
 EOF
 fi
 cp /etc/resolv.conf "$dir/etc/resolv.conf"
+# Certificate authorities this machine adds to Debian's own (a network that
+# inspects its traffic has one): the root trusts them as this machine does.
+if compgen -G "/usr/local/share/ca-certificates/*.crt" >/dev/null; then
+  mkdir -p "$dir/usr/local/share/ca-certificates"
+  cp /usr/local/share/ca-certificates/*.crt "$dir/usr/local/share/ca-certificates/"
+  chroot "$dir" update-ca-certificates >/dev/null
+fi
 
 mount -t proc proc "$dir/proc" && mounts+=("$dir/proc")
 for m in sys dev; do
@@ -81,6 +88,7 @@ start=$(date +%s)
 status=0
 chroot "$dir" /usr/bin/env -i HOME=/root TERM="${TERM:-dumb}" LANG=C.UTF-8 \
   PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
+  ${NODE_EXTRA_CA_CERTS:+NODE_EXTRA_CA_CERTS=/etc/ssl/certs/ca-certificates.crt} \
   bash -c 'cd /root/orbitrix && "$@"' bash "${command[@]}" || status=$?
 say "${command[*]} exited $status after $(($(date +%s) - start)) s"
 exit "$status"
