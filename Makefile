@@ -28,7 +28,7 @@ test-native: setup-native
 
 # The plug-in's code optimised as the module ships it: every float through
 # the snap and the move's arithmetic, and each mouse event's instruction
-# count held to its goal (bench/run.sh --counts).
+# count held to its regression limit (bench/run.sh --counts).
 test-optimised: setup-optimised
 	cmake --preset optimised >/dev/null
 	cmake --build --preset optimised
@@ -76,7 +76,8 @@ clean:
 
 # Measures each mouse event against the host calls it must make: times where
 # 32-bit code runs natively, and guest instructions on every machine, which
-# are held to the goals: it fails when an event is above one; see README.md.
+# are held to the regression limits: it fails when an event is above one; see
+# docs/developing.md.
 .PHONY: bench
 bench: setup-optimised
 	cmake --preset optimised >/dev/null

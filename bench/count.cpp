@@ -2,7 +2,7 @@
 // the heap allocations they made.
 //
 //   orbitrix_count KIND plug-in|floor N
-//   orbitrix_count --list          the kinds: id, goal, name, one a line
+//   orbitrix_count --list          the kinds: id, recorded ratio, name, one a line
 //   orbitrix_count --heap          the heap count's proof: the allocations and
 //                                  releases of a move that reads a long value
 //
@@ -42,7 +42,7 @@ int Usage() {
 
 int main(int argc, char** argv) {
   if (argc == 2 && std::strcmp(argv[1], "--list") == 0) {
-    for (const Kind& k : kKinds) std::printf("%s\t%.2f\t%s\n", k.id, k.goal, k.name);
+    for (const Kind& k : kKinds) std::printf("%s\t%.3f\t%s\n", k.id, k.recorded, k.name);
     return 0;
   }
   if (argc == 2 && std::strcmp(argv[1], "--heap") == 0) {

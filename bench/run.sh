@@ -5,10 +5,11 @@
 #                                     the instruction counts
 #   bench/run.sh BUILD_DIR --counts   the instruction counts only (the event_counts test)
 #
-# BUILD_DIR holds orbitrix_bench and orbitrix_count. The counts are the
-# budget: qemu-i386 counts the guest instructions each event executes,
-# exactly and the same run after run, and the run exits 1 when an event is
-# above its goal, when one allocates, or when the heap count cannot see the
+# BUILD_DIR holds orbitrix_bench and orbitrix_count. The counts hold the
+# line: qemu-i386 counts the guest instructions each event executes, exactly
+# and the same run after run, and the run exits 1 when an event's ratio to
+# its floor is more than 15 % above the one recorded for its plain code
+# (bench/events.h), when one allocates, or when the heap count cannot see the
 # module's own heap. Times are shown beside them but hold nothing: they are
 # noisy on a shared machine, and under an emulator they would be the
 # emulator's.
@@ -50,17 +51,17 @@ instructions() {
 }
 
 echo "Guest instructions per event, counted by qemu ($events events less none)"
-printf '%-22s %12s %10s %7s %6s %13s\n' event plug-in floor ratio goal allocs/event
+printf '%-22s %12s %10s %7s %9s %6s %13s\n' event plug-in floor ratio recorded limit allocs/event
 failed=0
-while IFS=$'\t' read -r id goal name; do
+while IFS=$'\t' read -r id recorded name; do
   plugin=$(instructions "$id" plug-in $events)
   allocations=$(cat "$work/allocations")
   plugin=$((plugin - $(instructions "$id" plug-in "$none")))
   floor=$(($(instructions "$id" floor $events) - $(instructions "$id" floor "$none")))
-  awk -v name="$name" -v p="$plugin" -v f="$floor" -v n=$events -v goal="$goal" -v a="$allocations" \
-    'BEGIN { r = p / f; ok = r <= goal && a == 0
-             printf "%-22s %12.1f %10.1f %7.3f %6.2f %13.3g%s\n", name, p / n, f / n, r, goal, a / n,
-                    ok ? "" : "  <- above its goal"
+  awk -v name="$name" -v p="$plugin" -v f="$floor" -v n=$events -v rec="$recorded" -v a="$allocations" \
+    'BEGIN { r = p / f; limit = rec * 1.15; ok = r <= limit && a == 0
+             printf "%-22s %12.1f %10.1f %7.3f %9.3f %6.2f %13.3g%s\n", name, p / n, f / n, r, rec, limit,
+                    a / n, ok ? "" : "  <- above its limit"
              exit !ok }' || failed=1
 done < <("$dir/orbitrix_count" --list)
 
@@ -75,6 +76,6 @@ else
 fi
 
 if [ "$failed" = 1 ]; then
-  echo "bench: an event is above its goal or allocates" >&2
+  echo "bench: an event is above its limit or allocates" >&2
   exit 1
 fi

@@ -86,7 +86,7 @@ class Collector : public benchmark::ConsoleReporter {
 
 // The fastest repetition stands for each side: on a shared machine the
 // slower ones measure the neighbours as much as the code. Allocations are the
-// most seen in any repetition. The goals are not judged here: they are held
+// most seen in any repetition. The limits are not judged here: they are held
 // by the instruction counts, which are exact.
 void PrintTable(const Collector& collector) {
   std::printf("\nCPU time per event, fastest of the repetitions\n");

@@ -90,34 +90,6 @@ using SetViewCameraFn = int32_t(MCP_HOSTAPI*)(ViewHandle view, uint32_t v1, uint
                                               uint32_t v3, uint32_t v4, uint32_t v5, uint32_t v6,
                                               uint32_t v7, uint32_t v8);
 
-// Each slot's function type.
-template <Slot>
-struct Service;
-template <>
-struct Service<kRegisterInfo> {
-  using Fn = RegisterInfoFn;
-};
-template <>
-struct Service<kGetViewAttribute> {
-  using Fn = GetViewAttributeFn;
-};
-template <>
-struct Service<kSetViewAttribute> {
-  using Fn = SetViewAttributeFn;
-};
-template <>
-struct Service<kRefreshViews> {
-  using Fn = RefreshViewsFn;
-};
-template <>
-struct Service<kGetViewCamera> {
-  using Fn = GetViewCameraFn;
-};
-template <>
-struct Service<kSetViewCamera> {
-  using Fn = SetViewCameraFn;
-};
-
 // --- Identity ---------------------------------------------------------------
 
 struct ToolId {
@@ -126,9 +98,9 @@ struct ToolId {
 };
 constexpr ToolId kToolId{0xAAAA, 0};
 
-// Both words at once, since every event asks first.
+// Whether a call's tool id words are ours: every tool call asks this first.
 constexpr bool IsOurTool(uint32_t word0, uint32_t word1) {
-  return ((word0 ^ kToolId.word0) | (word1 ^ kToolId.word1)) == 0;
+  return word0 == kToolId.word0 && word1 == kToolId.word1;
 }
 
 constexpr uint32_t kMinHostVersion = 0x50500;

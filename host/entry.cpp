@@ -5,9 +5,6 @@ namespace orbitrix {
 
 HostServiceTable gHostServices;
 void* gModuleHandle;
-uint32_t gUnbound = SlotBit(kRegisterInfo) | SlotBit(kGetViewAttribute) |
-                    SlotBit(kSetViewAttribute) | SlotBit(kRefreshViews) | SlotBit(kGetViewCamera) |
-                    SlotBit(kSetViewCamera);
 
 namespace {
 const char kName[] = "Orbitrix";
@@ -21,9 +18,7 @@ using namespace orbitrix;
 extern "C" {
 
 void MCP_CALL MCP_InitializePluginProc(uint32_t index, void* service) {
-  if (index >= kServiceSlots) return;
-  gHostServices.slot[index] = service;
-  gUnbound = service ? gUnbound & ~SlotBit(index) : gUnbound | SlotBit(index);
+  if (index < kServiceSlots) gHostServices.slot[index] = service;
 }
 
 int32_t MCP_CALL MCP_PluginEntry(uint32_t, void* module, uint32_t hostVersion) {
@@ -32,8 +27,8 @@ int32_t MCP_CALL MCP_PluginEntry(uint32_t, void* module, uint32_t hostVersion) {
 }
 
 uint8_t MCP_CALL MCP_GetPluginInfo(uint32_t hostArg1, uint32_t hostArg2, int32_t index) {
-  const Services<kRegisterInfo> host;
-  if (index != 0 || !host.bound()) return 0;
+  const RegisterInfoFn registerInfo = BoundService<RegisterInfoFn>(kRegisterInfo);
+  if (index != 0 || !registerInfo) return 0;
   const PluginInfoRecord record{kName,
                                 kDescription,
                                 PluginInfoRecord::kKind,
@@ -41,7 +36,7 @@ uint8_t MCP_CALL MCP_GetPluginInfo(uint32_t hostArg1, uint32_t hostArg2, int32_t
                                 kToolId.word1,
                                 PluginInfoRecord::kMagic,
                                 PluginInfoRecord::kVersion};
-  host.get<kRegisterInfo>()(0, 0, hostArg1, hostArg2, kPluginInfo, &record, sizeof record);
+  registerInfo(0, 0, hostArg1, hostArg2, kPluginInfo, &record, sizeof record);
   return 1;
 }
 

@@ -37,9 +37,8 @@ extern "C" {
 
 uint8_t MCP_CALL MCP_GetToolInfo(uint32_t hostArg1, uint32_t hostArg2, uint32_t idWord0,
                                  uint32_t idWord1) {
-  const Services<kRegisterInfo> host;
-  if (!IsOurTool(idWord0, idWord1) || !host.bound()) return 0;
-  const RegisterInfoFn registerInfo = host.get<kRegisterInfo>();
+  const RegisterInfoFn registerInfo = BoundService<RegisterInfoFn>(kRegisterInfo);
+  if (!IsOurTool(idWord0, idWord1) || !registerInfo) return 0;
   ToolInfoRecord record;
   std::memset(&record, 0, sizeof record);
   record.width = ToolInfoRecord::kWidth;
@@ -55,9 +54,8 @@ uint8_t MCP_CALL MCP_GetToolInfo(uint32_t hostArg1, uint32_t hostArg2, uint32_t 
 
 uint8_t MCP_CALL MCP_GetGUIInfo(uint32_t hostArg1, uint32_t hostArg2, uint32_t idWord0,
                                 uint32_t idWord1) {
-  const Services<kRegisterInfo> host;
-  if (!IsOurTool(idWord0, idWord1) || !host.bound()) return 1;
-  const RegisterInfoFn registerInfo = host.get<kRegisterInfo>();
+  const RegisterInfoFn registerInfo = BoundService<RegisterInfoFn>(kRegisterInfo);
+  if (!IsOurTool(idWord0, idWord1) || !registerInfo) return 1;
   for (int i = 0; i < kOptionCount; ++i) {
     GuiOptionRecord& option = gOptions[i];
     std::memset(&option, 0, sizeof option);

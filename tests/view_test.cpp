@@ -69,7 +69,7 @@ struct ReaderTest : ::testing::Test {
   sim::Attribute& uv() { return view.attributes["UV"]; }
   // As an event reads it, through the services bound now.
   int32_t Read(const char* key, int32_t fallback) {
-    return ReadViewAttributeInt(Services<kGetViewAttribute>(), 1, key, fallback);
+    return ReadViewAttributeInt(ToolServices(), 1, key, fallback);
   }
 };
 
@@ -148,17 +148,6 @@ TEST_F(ReaderTest, ASizeTheHeapCannotSupplyGivesTheFallbackWithoutTheValueQuery)
   uv().sizeAnswer = INT_MAX;
   EXPECT_EQ(Read("UV", 9), 9);
   EXPECT_EQ(host.calls().size(), 1u);
-}
-
-TEST_F(ReaderTest, AnEventWhoseServicesAreNotAllBoundDeclinesWithoutACall) {
-  EXPECT_TRUE((Services<kGetViewAttribute, kGetViewCamera>().bound()));
-  MCP_InitializePluginProc(kGetViewCamera, nullptr);
-  EXPECT_FALSE((Services<kGetViewAttribute, kGetViewCamera>().bound()));
-  EXPECT_TRUE(Services<kGetViewAttribute>().bound());
-  uv().value = "0";
-  EXPECT_EQ(host.Press(1), 0);
-  EXPECT_EQ(host.dragState(), 0);
-  EXPECT_TRUE(host.log.empty());
 }
 
 }  // namespace

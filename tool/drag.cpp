@@ -1,9 +1,8 @@
 // The tool events: the gate every event passes, the press that takes hold of
-// the camera, and the moves that turn it.
+// the camera, and the moves that turn it. The release is in snap.cpp.
 #include "tool/drag.h"
 
 #include "host/options.h"
-#include "host/system.h"
 #include "tool/snap.h"
 #include "tool/view.h"
 
@@ -11,56 +10,79 @@ namespace orbitrix {
 
 DragAnchor gDragAnchor;
 
-int32_t MCP_CALL Press(uint32_t, uint32_t, uint32_t idWord0, uint32_t idWord1, uint32_t, uint32_t,
-                       uint32_t, uint32_t buttons, ViewHandle view, uint32_t, void* context) {
-  const PressServices host;
-  if (!IsOurTool(idWord0, idWord1) || !context || !host.bound()) return 0;
-  if (IsUvView(host.get<kGetViewAttribute>(), view)) return 0;
+namespace {
+
+// The travel between any two int32_t positions is exact in a double, and
+// the sum is rounded once, to single precision.
+float Turned(float anchor, int32_t from, int32_t to) {
+  return static_cast<float>(static_cast<double>(to) - static_cast<double>(from) + anchor);
+}
+
+}  // namespace
+
+Angles Turn(const DragAnchor& anchor, sys::Point p, bool limitPitch) {
+  float pitch = Turned(anchor.pitch, anchor.y, p.y);
+  if (limitPitch) {
+    if (pitch < -90.0f) pitch = -90.0f;
+    if (pitch > 90.0f) pitch = 90.0f;
+  }
+  return {Turned(anchor.heading, anchor.x, p.x), pitch};
+}
+
+namespace {
+
+enum class Event { kPress, kMove, kRelease };
+
+// Whether the services the event calls are all bound.
+bool Bound(Event event, const ToolServices& host) {
+  if (!host.getViewAttribute || !host.getViewCamera) return false;
+  switch (event) {
+    case Event::kPress: return host.setViewAttribute != nullptr;
+    case Event::kMove: return host.setViewCamera != nullptr;
+    case Event::kRelease: return host.setViewAttribute && host.setViewCamera && host.refreshViews;
+  }
+  return false;
+}
+
+// The gate every tool event passes, in this order: our tool id; for a move,
+// some button held; a context; the services the event calls bound (a host
+// that has not bound one gets nothing called); a view that is not a UV
+// view. An event that fails it answers 0 and does nothing.
+bool PassesGate(Event event, uint32_t idWord0, uint32_t idWord1, uint32_t buttons,
+                const void* context, const ToolServices& host, ViewHandle view) {
+  return IsOurTool(idWord0, idWord1) && (event != Event::kMove || buttons != 0) && context &&
+         Bound(event, host) && ReadViewAttributeInt(host, view, "UV", 0) == 0;
+}
+
+int32_t Press(const ToolServices& host, ViewHandle view, uint32_t buttons, void* context) {
   if (!(buttons & 1)) return 4;
   if (ReadDragState(context) != kIdle) return 0;
+  // Where the system cannot tell the cursor there is no anchor to take.
   sys::Point cursor;
   if (!sys::CursorPos(&cursor)) return 0;
   WriteDragState(context, kPressed);
-  // The host stored the camera's values one by one: they are read so too.
-  const CameraValues& camera = ReadCamera(host, view);
-  TakeHold(&gDragAnchor, cursor, {camera.heading(), camera.pitch()});
+  const CameraValues camera = ReadCamera(host, view);
+  gDragAnchor = {cursor.x, cursor.y, camera.heading(), camera.pitch()};
   // A view left in parallel projection by the last release goes back to
   // normal as soon as a new drag starts.
   WriteViewAttribute(host, view, "TempOrtho", false);
   return 0;
 }
 
-namespace {
-
-// A move for this tool, handed the event as it came.
-int32_t MCP_CALL Move(uint32_t, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t buttons,
-                      ViewHandle view, uint32_t, void* context) {
-  const MoveServices host;
-  if (!context || buttons == 0 || !host.bound()) return 0;
-  const GetViewAttributeFn get = host.get<kGetViewAttribute>();
-  if (IsUvView(get, view)) return 0;
+int32_t Move(const ToolServices& host, ViewHandle view, uint32_t buttons, void* context) {
   if (!(buttons & 1)) return 2;
   if (ReadDragState(context) < kPressed) return 2;
-  if (!IsPerspective(get, view)) return 0;
-  CameraValues& camera = ReadCamera(host, view);
+  if (ReadViewAttributeInt(host, view, "Pers", 1) == 0) return 0;
+  CameraValues camera = ReadCamera(host, view);
   sys::Point cursor;
   if (!sys::CursorPos(&cursor)) return 0;
-
-  Turn(gDragAnchor, cursor, LimitPitch(), camera.angles());
+  const Angles turned = Turn(gDragAnchor, cursor, LimitPitch());
+  camera.setHeading(turned.heading);
+  camera.setPitch(turned.pitch);
   WriteCamera(host, view, camera);
   WriteDragState(context, kDragging);
   return 0;
 }
-
-int32_t MCP_CALL Declined(uint32_t, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t,
-                          ViewHandle, uint32_t, void*) {
-  return 0;
-}
-
-// Moves by whether they are for this tool. Another tool's move then costs
-// its look at the id and no more: the move proper needs a frame and saved
-// registers, and the jump to it through here passes the event on untouched.
-decltype(&MCP_ToolMouseMove) const kMoveFor[] = {Declined, Move};
 
 }  // namespace
 
@@ -76,20 +98,22 @@ uint8_t MCP_CALL MCP_ToolSwitch(uint32_t, uint32_t, uint32_t idWord0, uint32_t i
   return 1;
 }
 
-// The press and the release each take the event whole, so that this passes
-// it on without touching it.
-int32_t MCP_CALL MCP_ToolMouseButton(uint32_t a1, uint32_t a2, uint32_t idWord0, uint32_t idWord1,
-                                     uint32_t a5, uint32_t a6, uint32_t pressed, uint32_t buttons,
+int32_t MCP_CALL MCP_ToolMouseButton(uint32_t, uint32_t, uint32_t idWord0, uint32_t idWord1,
+                                     uint32_t, uint32_t, uint32_t pressed, uint32_t buttons,
                                      ViewHandle view, uint32_t refreshTarget, void* context) {
-  return (pressed & 0xFF ? Press : Release)(a1, a2, idWord0, idWord1, a5, a6, pressed, buttons,
-                                            view, refreshTarget, context);
+  const Event event = (pressed & 0xFF) != 0 ? Event::kPress : Event::kRelease;
+  const ToolServices host;
+  if (!PassesGate(event, idWord0, idWord1, buttons, context, host, view)) return 0;
+  return event == Event::kPress ? Press(host, view, buttons, context)
+                                : Release(host, view, refreshTarget, context);
 }
 
-int32_t MCP_CALL MCP_ToolMouseMove(uint32_t a1, uint32_t a2, uint32_t idWord0, uint32_t idWord1,
-                                   uint32_t a5, uint32_t a6, uint32_t buttons, ViewHandle view,
-                                   uint32_t a9, void* context) {
-  return kMoveFor[IsOurTool(idWord0, idWord1)](a1, a2, idWord0, idWord1, a5, a6, buttons, view, a9,
-                                               context);
+int32_t MCP_CALL MCP_ToolMouseMove(uint32_t, uint32_t, uint32_t idWord0, uint32_t idWord1, uint32_t,
+                                   uint32_t, uint32_t buttons, ViewHandle view, uint32_t,
+                                   void* context) {
+  const ToolServices host;
+  if (!PassesGate(Event::kMove, idWord0, idWord1, buttons, context, host, view)) return 0;
+  return Move(host, view, buttons, context);
 }
 
 }  // extern "C"

@@ -1,6 +1,8 @@
 // The release: the end of the drag, and snapping onto right angles.
 #include "tool/snap.h"
 
+#include <cstdlib>
+
 #include "host/options.h"
 #include "host/system.h"
 #include "tool/drag.h"
@@ -8,45 +10,42 @@
 
 namespace orbitrix {
 
+namespace {
+
+// Truncation toward zero is defined only inside the int32_t range.
+bool InInt32Range(float a) { return a >= -2147483648.0f && a < 2147483648.0f; }
+
+}  // namespace
+
 bool IsNearRightAngle(float degrees) {
-  float onto;
-  return SnapToRightAngle(degrees, &onto);
+  if (!InInt32Range(degrees)) return false;  // also not a number
+  const int32_t r = std::abs(static_cast<int32_t>(degrees) % 90);
+  return r > 70 || r < 20;
 }
 
 float RoundToRightAngle(float degrees) {
-  float onto;
-  if (SnapToRightAngle(degrees, &onto)) return onto;
-  // Beyond the int32_t range k would not fit.
   if (!InInt32Range(degrees)) return degrees;
-  // The 0.25 bias is enough inside the near bands and keeps the rounding
-  // direction the band test implies.
   const double quarters = degrees / 90.0 + (degrees >= 0.0f ? 0.25 : -0.25);
-  const int32_t k = static_cast<int32_t>(quarters);
-  return static_cast<float>(k * 90);
+  return static_cast<float>(static_cast<int32_t>(quarters) * 90);
 }
 
-int32_t MCP_CALL Release(uint32_t, uint32_t, uint32_t idWord0, uint32_t idWord1, uint32_t, uint32_t,
-                         uint32_t, uint32_t, ViewHandle view, uint32_t refreshTarget,
-                         void* context) {
-  const ReleaseServices host;
-  if (!IsOurTool(idWord0, idWord1) || !context || !host.bound()) return 0;
-  const GetViewAttributeFn get = host.get<kGetViewAttribute>();
-  if (IsUvView(get, view)) return 0;
+int32_t Release(const ToolServices& host, ViewHandle view, uint32_t refreshTarget, void* context) {
   WriteDragState(context, kIdle);
-  if (!IsPerspective(get, view)) return 0;
+  if (ReadViewAttributeInt(host, view, "Pers", 1) == 0) return 0;
 
   const bool snap = SnapToRightAngles() && (!SnapOnlyWithCtrl() || sys::CtrlHeld());
-  if (snap) {
-    CameraValues& camera = ReadCamera(host, view);
-    float heading, pitch;
-    if (!SnapToRightAngle(camera.heading(), &heading) || !SnapToRightAngle(camera.pitch(), &pitch))
-      return 0;
-    camera.setHeading(heading);
-    camera.setPitch(pitch);
-    WriteCamera(host, view, camera);
+  if (!snap) {
+    WriteViewAttribute(host, view, "TempOrtho", false);
+    host.refreshViews(refreshTarget, -1);
+    return 0;
   }
-  WriteViewAttribute(host, view, "TempOrtho", snap && TemporaryParallel());
-  host.get<kRefreshViews>()(refreshTarget, -1);
+  CameraValues camera = ReadCamera(host, view);
+  if (!IsNearRightAngle(camera.heading()) || !IsNearRightAngle(camera.pitch())) return 0;
+  camera.setHeading(RoundToRightAngle(camera.heading()));
+  camera.setPitch(RoundToRightAngle(camera.pitch()));
+  WriteCamera(host, view, camera);
+  WriteViewAttribute(host, view, "TempOrtho", TemporaryParallel());
+  host.refreshViews(refreshTarget, -1);
   return 0;
 }
 

@@ -4,8 +4,6 @@
 
 namespace orbitrix {
 
-Answers gAnswers;
-
 namespace {
 bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 }  // namespace
@@ -26,25 +24,26 @@ int32_t ParseDecimal(const char* text, size_t n) {
   return static_cast<int32_t>(negative ? -magnitude : magnitude);
 }
 
-int32_t ReadViewAttributeIntOfSize(GetViewAttributeFn get, ViewHandle view, const char* key,
-                                   int32_t n, int32_t fallback) {
+int32_t ReadViewAttributeInt(const ToolServices& host, ViewHandle view, const char* key,
+                             int32_t fallback) {
+  const int32_t n = host.getViewAttribute(view, key, nullptr, 0);
   if (n <= 0) return fallback;
-  // Every real view answers "0" or "1": those fit on the stack, so an
-  // ordinary event never touches the heap.
+  // Every real view answers a digit and its NUL: a value that fits here takes
+  // nothing from the heap, so an ordinary event never allocates.
   char local[64];
-  if (static_cast<size_t>(n) <= sizeof local) {
-    return get(view, key, local, n) > 0 ? ParseDecimal(local, static_cast<size_t>(n)) : fallback;
-  }
   // malloc and no destructor: operator new, or an object to clean up if the
   // host call unwinds, would draw the C++ runtime's exception support into the
   // module, and that keeps a thread, an event, a TLS index and some heap for
   // good at every load and unload. A host call cannot unwind through the
   // host's own frames on this platform anyway.
-  char* heap = static_cast<char*>(std::malloc(static_cast<size_t>(n)));
-  if (!heap) return fallback;
-  const int32_t result =
-      get(view, key, heap, n) > 0 ? ParseDecimal(heap, static_cast<size_t>(n)) : fallback;
-  std::free(heap);
+  char* const buffer = static_cast<size_t>(n) <= sizeof local
+                           ? local
+                           : static_cast<char*>(std::malloc(static_cast<size_t>(n)));
+  if (!buffer) return fallback;
+  const int32_t result = host.getViewAttribute(view, key, buffer, n) > 0
+                             ? ParseDecimal(buffer, static_cast<size_t>(n))
+                             : fallback;
+  if (buffer != local) std::free(buffer);
   return result;
 }
 

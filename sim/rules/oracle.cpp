@@ -30,8 +30,8 @@ Band SnapBand(int32_t multiple) {
   return {-20, 20, false, false};
 }
 
-// The travel across any screen is far below 2^24, so a double holds the sum
-// closely enough to round it as exactly.
+// The travel between any two int32_t positions is exact in a double, to
+// which the anchor is added before the sum is rounded to single precision.
 float Turned(float anchor, int32_t from, int32_t to) {
   return static_cast<float>(static_cast<double>(to) - from + anchor);
 }

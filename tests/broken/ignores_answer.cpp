@@ -9,9 +9,8 @@ extern "C" int32_t MCP_CALL MCP_ToolMouseButton(uint32_t a1, uint32_t a2, uint32
                                                 uint32_t a5, uint32_t a6, uint32_t pressed,
                                                 uint32_t buttons, orbitrix::ViewHandle view,
                                                 uint32_t target, void* context) {
-  const orbitrix::Services<orbitrix::kGetViewAttribute> host;
-  if (host.bound() && orbitrix::IsOurTool(w0, w1) && context) {
-    const orbitrix::GetViewAttributeFn get = host.get<orbitrix::kGetViewAttribute>();
+  const orbitrix::GetViewAttributeFn get = orbitrix::ToolServices().getViewAttribute;
+  if (get && orbitrix::IsOurTool(w0, w1) && context) {
     char buffer[64] = {};
     const int32_t n = get(view, "UV", nullptr, 0);
     if (n > 0 && n <= 64) {

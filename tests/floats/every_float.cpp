@@ -1,10 +1,13 @@
 // every_float: the release's snap and the move's arithmetic on every
 // single-precision angle there is, each of the 2^32 bit patterns, held bit
 // for bit against the rules of sim/rules/, not a number and the infinities
-// included: the snap's two functions and the step a release takes, and the
-// move's turn and pitch limit both ways it is built (with SSE2, and one
-// angle at a time as for the page). It is built as the module's code is
-// (optimised, SSE2, no sanitizers), so what it holds is what ships.
+// included: IsNearRightAngle and RoundToRightAngle, and the move's turn, the
+// pattern as the anchor's heading and pitch, with the pitch limit alone and
+// then moved by a travel the pattern gives (one pattern in eight moved
+// between two positions anywhere in the int32_t range, beyond what a float
+// holds exactly), the limit on or off. It is built as the module's code is
+// (optimised, SSE2, no sanitizers), so what it holds is what ships; the
+// page runs the same code.
 //
 //   every_float [--whole | --spread]
 //
@@ -35,45 +38,46 @@ using Bits = uint32_t;
 
 uint32_t BitsOf(float a) { return std::bit_cast<uint32_t>(a); }
 
-// Cursor travel for a pattern's moves: spread over a few screens' width.
-int32_t Travel(Bits b) { return static_cast<int32_t>((b * 2654435761u) >> 20) - 2048; }
+// Where a pattern's move starts and ends: mostly a few screens' width
+// apart, and for one pattern in eight between two positions anywhere in the
+// int32_t range, a travel of up to 2^32 pixels.
+struct Travel {
+  orbitrix::sys::Point from, to;
+};
+
+Travel TravelOf(Bits b) {
+  const uint32_t h = b * 2654435761u, g = (b ^ 0x5BD1E995) * 2246822519u;
+  if (((b >> 1) & 7) == 0)
+    return {{static_cast<int32_t>(h), static_cast<int32_t>(g)},
+            {static_cast<int32_t>(g ^ 0xA5A5A5A5), static_cast<int32_t>(h * 3)}};
+  const int32_t dx = static_cast<int32_t>(h >> 20) - 2048,
+                dy = static_cast<int32_t>(g >> 20) - 2048;
+  return {{300, -5}, {300 + dx, dy - 5}};
+}
+
+bool Same(orbitrix::Angles got, float heading, float pitch) {
+  return BitsOf(got.heading) == BitsOf(heading) && BitsOf(got.pitch) == BitsOf(pitch);
+}
 
 // What went wrong for one pattern, or null; counts the near ones.
 const char* Check(Bits b, uint64_t* near) {
+  using sim::Limited, sim::Turned;
   const float a = std::bit_cast<float>(b);
   const bool isNear = orbitrix::IsNearRightAngle(a);
   *near += isNear;
   if (isNear != sim::NearRightAngle(a)) return "IsNearRightAngle";
   if (BitsOf(orbitrix::RoundToRightAngle(a)) != BitsOf(sim::SnapTarget(a)))
     return "RoundToRightAngle";
-  float onto;
-  if (orbitrix::SnapToRightAngle(a, &onto) != isNear ||
-      (isNear && BitsOf(onto) != BitsOf(sim::SnapTarget(a))))
-    return "the release's snap";
-  // The anchor of a press with this angle for both heading and pitch: the
-  // pitch through the limit unmoved, both ways the module is built; then
-  // moved, with the limit on or off.
-  const int32_t dx = Travel(b), dy = Travel(b ^ 0x5BD1E995);
+  // A press with this angle for both heading and pitch: the pitch through
+  // the limit unmoved; then moved, with the limit on or off.
+  if (!Same(orbitrix::Turn({0, 0, a, a}, {0, 0}, true), Turned(a, 0, 0), Limited(Turned(a, 0, 0))))
+    return "the pitch limit, unmoved";
+  const Travel t = TravelOf(b);
   const bool limit = b & 1;
-  using orbitrix::DragAnchor, sim::Limited, sim::Turned;
-  const orbitrix::Angles angles{a, a};
-  DragAnchor still, anchor;
-  orbitrix::TakeHold(&still, {0, 0}, angles);
-  orbitrix::TakeHold(&anchor, {300, -5}, angles);
-  const orbitrix::Angles unmoved{Turned(a, 0, 0), Limited(Turned(a, 0, 0))};
-  const orbitrix::Angles moved{Turned(a, 300, 300 + dx),
-                               limit ? Limited(Turned(a, -5, dy - 5)) : Turned(a, -5, dy - 5)};
-  const auto same = [](auto turn, const DragAnchor& from, orbitrix::sys::Point to, bool limit,
-                       orbitrix::Angles expected) {
-    orbitrix::Angles got;
-    turn(from, to, limit, &got);
-    return BitsOf(got.heading) == BitsOf(expected.heading) &&
-           BitsOf(got.pitch) == BitsOf(expected.pitch);
-  };
-  if (!same(orbitrix::Turn, still, {0, 0}, true, unmoved)) return "the pitch limit, unmoved";
-  if (!same(orbitrix::TurnOneByOne, still, {0, 0}, true, unmoved))
-    return "the pitch limit one by one, unmoved";
-  if (!same(orbitrix::Turn, anchor, {300 + dx, dy - 5}, limit, moved)) return "a move";
+  const float pitch = Turned(a, t.from.y, t.to.y);
+  if (!Same(orbitrix::Turn({t.from.x, t.from.y, a, a}, t.to, limit), Turned(a, t.from.x, t.to.x),
+            limit ? Limited(pitch) : pitch))
+    return "a move";
   return nullptr;
 }
 
