@@ -1,6 +1,4 @@
 // The event gate, the press and the moves.
-#include "tool/drag.h"
-
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -22,10 +20,15 @@ using Gate = ToolTest;
 
 TEST_F(Gate, ForeignToolIdsReachNoHostService) {
   host.setDragState(1);
+  // Each word whole: 0xAAAA in the low 16 bits of a wider word is not ours.
   for (auto [w0, w1] : {std::pair<uint32_t, uint32_t>{0xAAAB, 0},
                         {0xAAA9, 0},
                         {0xAAAA, 1},
                         {0xAAAA, 0xFFFFFFFF},
+                        {0xAAAA, 0x10000},
+                        {0x1AAAA, 0},
+                        {0xFFFFAAAA, 0},
+                        {0, 0xAAAA},
                         {0, 0},
                         {0xFFFFFFFF, 0xFFFFFFFF}}) {
     void* c = host.context();
@@ -83,6 +86,83 @@ TEST_F(Gate, AnUnboundServiceDeclinesTheEventBeforeAnyHostCall) {
 
 // A press writes no camera and asks for no redraw, a move also sets no
 // attribute: neither needs those services bound.
+// A host may bind a slot again, with the same service or another: the slot
+// stays bound, and the events call what it holds now.
+int gReplacedCameraReads;
+int32_t MCP_HOSTAPI ReplacedGetViewCamera(ViewHandle view, uint32_t* v1, uint32_t* v2, uint32_t* v3,
+                                          uint32_t* v4, uint32_t* v5, uint32_t* v6, uint32_t* v7,
+                                          uint32_t* v8) {
+  ++gReplacedCameraReads;
+  uint32_t* const values[8] = {v1, v2, v3, v4, v5, v6, v7, v8};
+  return sim::Host::current()->getViewCamera(view, values);
+}
+
+TEST_F(Gate, AServiceBoundAgainOrReplacedStaysBound) {
+  host.Bind();
+  for (Slot slot : {kRegisterInfo, kGetViewAttribute, kSetViewAttribute, kRefreshViews,
+                    kGetViewCamera, kSetViewCamera})
+    MCP_InitializePluginProc(slot, sim::ServiceForSlot(slot));
+  host.SetOption(kSnapOnlyWithCtrl, 0);
+  sim::SetCursor(0, 0);
+  view.setAngles(10, 10);
+  EXPECT_EQ(host.Press(1), 0);
+  EXPECT_EQ(MoveTo(-5, -5), 0);
+  EXPECT_EQ(host.Release(1), 0);
+  EXPECT_EQ(view.heading(), 0.0f) << "pressed, turned and snapped";
+  EXPECT_EQ(CallsTo(kRefreshViews), 1);
+
+  MCP_InitializePluginProc(kGetViewCamera, reinterpret_cast<void*>(&ReplacedGetViewCamera));
+  gReplacedCameraReads = 0;
+  EXPECT_EQ(host.Press(1), 0);
+  EXPECT_EQ(MoveTo(3, 4), 0);
+  EXPECT_EQ(gReplacedCameraReads, 2);
+  EXPECT_EQ(view.heading(), 8.0f) << "from the snapped camera, pressed at (-5, -5)";
+  MCP_InitializePluginProc(kGetViewCamera, sim::ServiceForSlot(kGetViewCamera));
+}
+
+// A host that answers only the two angles leaves the other six values as
+// they were: the tool writes back zeros for them, never what it read from
+// another view before.
+int32_t MCP_HOSTAPI AnglesOnlyCamera(ViewHandle view, uint32_t*, uint32_t*, uint32_t*, uint32_t*,
+                                     uint32_t* v5, uint32_t* v6, uint32_t*, uint32_t*) {
+  *v5 = sim::Host::current()->view(view).camera[4];
+  *v6 = sim::Host::current()->view(view).camera[5];
+  return 1;
+}
+
+TEST_F(Gate, CameraValuesTheHostLeavesUnsetAreWrittenAsZero) {
+  host.view(2).plain();
+  host.view(2).camera = {0, 0, 0, 0, 0, 0, 0, 0};
+  PressAt(0, 0, 0, 0);
+  view.camera = {0x11, 0x22, 0x33, 0x44, 0, 0, 0x77, 0x88};
+  EXPECT_EQ(MoveTo(1, 1), 0);
+  EXPECT_EQ(view.camera[0], 0x11u);
+  MCP_InitializePluginProc(kGetViewCamera, reinterpret_cast<void*>(&AnglesOnlyCamera));
+  host.ClearLog();
+  EXPECT_EQ(host.Move(2), 0);
+  MCP_InitializePluginProc(kGetViewCamera, sim::ServiceForSlot(kGetViewCamera));
+  ASSERT_EQ(CallsTo(kSetViewCamera), 1);
+  EXPECT_EQ(host.log.back().text, "SetViewCamera(2,0x0,0x0,0x0,0x0,1,1,0x0,0x0)");
+}
+
+// The events use none of their arguments 1, 2, 5, 6 (and 9 of a move): the
+// cursor comes from the system alone.
+TEST_F(Gate, TheCursorComesFromTheSystemNotFromTheEventsArguments) {
+  view.setAngles(30, 10);
+  sim::SetCursor(100, 100);
+  void* c = host.context();
+  EXPECT_EQ(MCP_ToolMouseButton(150, 80, 0xAAAA, 0, 150, 80, 1, 1, 1, 0x7E, c), 0);
+  sim::SetCursor(120, 90);
+  EXPECT_EQ(MCP_ToolMouseMove(150, 80, 0xAAAA, 0, 150, 80, 1, 1, 150, c), 0);
+  EXPECT_EQ(view.heading(), 50.0f);
+  EXPECT_EQ(view.pitch(), 0.0f);
+  EXPECT_EQ(MCP_ToolMouseMove(0xFFFFFFFF, 0xFFFFFFFF, 0xAAAA, 0, 0xFFFFFFFF, 0xFFFFFFFF, 1, 1,
+                              0xFFFFFFFF, c),
+            0);
+  EXPECT_EQ(view.heading(), 50.0f);
+  EXPECT_EQ(view.pitch(), 0.0f);
+}
+
 TEST_F(Gate, EachEventNeedsOnlyTheServicesItCalls) {
   MCP_InitializePluginProc(kSetViewCamera, nullptr);
   MCP_InitializePluginProc(kRefreshViews, nullptr);
@@ -137,10 +217,15 @@ TEST_F(Press, TakesHoldAndClearsTheParallelProjection) {
   EXPECT_EQ(host.calls(), (Calls{kUvSize, kUvValue, "GetViewCamera(1)",
                                  "SetViewAttribute(1,\"TempOrtho\",\"0\",1)"}));
   EXPECT_EQ(host.dragState(), 1);
-  EXPECT_EQ(gDragAnchor.x, 100);
-  EXPECT_EQ(gDragAnchor.y, 100);
-  EXPECT_EQ(gDragAnchor.heading, 30.0f);
-  EXPECT_EQ(gDragAnchor.pitch, 10.0f);
+  // The anchor, as the next moves show it: where the press was, the
+  // camera's angles then.
+  view.setAngles(-5, -5);
+  EXPECT_EQ(MoveTo(100, 100), 0);
+  EXPECT_EQ(view.heading(), 30.0f);
+  EXPECT_EQ(view.pitch(), 10.0f);
+  EXPECT_EQ(MoveTo(101, 98), 0);
+  EXPECT_EQ(view.heading(), 31.0f);
+  EXPECT_EQ(view.pitch(), 8.0f);
 }
 
 TEST_F(Press, WithoutTheLeftButtonAnswersFour) {
@@ -154,10 +239,25 @@ TEST_F(Press, DuringADragChangesNothing) {
   PressAt(5, 5, 1, 2);
   host.setDragState(2);
   sim::SetCursor(50, 50);
+  view.setAngles(40, 40);
   EXPECT_EQ(host.Press(1, 3), 0);
   EXPECT_EQ(host.dragState(), 2);
-  EXPECT_EQ(gDragAnchor.x, 5);
   EXPECT_EQ(host.calls(), (Calls{kUvSize, kUvValue}));
+  EXPECT_EQ(MoveTo(5, 5), 0);
+  EXPECT_EQ(view.heading(), 1.0f) << "the anchor is the first press's";
+  EXPECT_EQ(view.pitch(), 2.0f);
+}
+
+// The tool writes 0, 1 and 2 only, but the host's record may hold anything:
+// a press takes hold only from 0.
+TEST_F(Press, OnANegativeDragStateChangesNothing) {
+  for (int32_t state : {-1, -2, INT32_MIN}) {
+    host.setDragState(state);
+    host.ClearLog();
+    EXPECT_EQ(host.Press(1), 0) << state;
+    EXPECT_EQ(host.dragState(), state);
+    EXPECT_EQ(host.calls(), (Calls{kUvSize, kUvValue})) << state;
+  }
 }
 
 TEST_F(Press, OnlyTheLowByteOfThePressedFlagCounts) {
@@ -212,6 +312,35 @@ TEST_F(Move, ANegativeDragStateIsNoDrag) {
   }
   EXPECT_EQ(CallsTo(kGetViewCamera), 0);
   EXPECT_EQ(CallsTo(kSetViewCamera), 0);
+}
+
+// In a view that is not in perspective a move still answers 2 where its
+// button or the drag state says so: "Pers" is asked only after them.
+TEST_F(Move, ButtonsAndTheDragStateAnswerBeforePerspectiveIsAsked) {
+  view.attributes["Pers"].value = "0";
+  host.setDragState(1);
+  EXPECT_EQ(host.Move(1, 2), 2) << "another button during a drag";
+  host.setDragState(0);
+  EXPECT_EQ(host.Move(1, 1), 2) << "the left button without a press";
+  host.setDragState(-1);
+  EXPECT_EQ(host.Move(1, 1), 2) << "the left button on a negative drag state";
+  host.setDragState(1);
+  EXPECT_EQ(host.Move(1, 1), 0);
+  EXPECT_EQ(CallsTo(kGetViewCamera), 0);
+  EXPECT_EQ(host.dragState(), 1);
+}
+
+// One anchor for the whole module: a move in another view turns that view's
+// camera from the angles the press found in the first.
+TEST_F(Move, OneAnchorServesEveryView) {
+  host.view(2).plain();
+  host.view(2).setAngles(-100, -100);
+  PressAt(100, 100, 30, 10);
+  sim::SetCursor(110, 95);
+  EXPECT_EQ(host.Move(2), 0);
+  EXPECT_EQ(host.view(2).heading(), 40.0f);
+  EXPECT_EQ(host.view(2).pitch(), 5.0f);
+  EXPECT_EQ(view.heading(), 30.0f) << "the first view is not touched";
 }
 
 TEST_F(Move, ButtonsDecideTheAnswer) {

@@ -10,6 +10,7 @@
 #include "host/module.h"
 #include "sim/host/desktop.h"
 #include "sim/host/host.h"
+#include "tests/tool_fixture.h"
 
 using namespace orbitrix;
 
@@ -95,32 +96,65 @@ TEST_F(OptionsTest, FourOptionsRegisterInOrderWithTheirLabels) {
   }
 }
 
-TEST_F(OptionsTest, RegistrationSwitchesEveryOptionBackOn) {
+// The records stay where the host found them at the first registration, and
+// each later one switches all four back on there.
+TEST_F(OptionsTest, RegistrationSwitchesEveryOptionBackOnInTheRecordsTheHostKept) {
   MCP_GetGUIInfo(0, 0, 0xAAAA, 0);
-  host.SetOption(kLimitPitch, 0);
-  host.SetOption(kSnapToRightAngles, 0);
-  EXPECT_FALSE(LimitPitch());
+  GuiOptionRecord* kept[kOptionCount];
+  for (int i = 0; i < kOptionCount; ++i) {
+    kept[i] = host.option(i);
+    kept[i]->value = 0;
+  }
   MCP_GetGUIInfo(0, 0, 0xAAAA, 0);
-  EXPECT_EQ(gOptions[kLimitPitch].value, 1);
-  EXPECT_TRUE(LimitPitch());
-  EXPECT_TRUE(SnapToRightAngles());
+  for (int i = 0; i < kOptionCount; ++i) {
+    EXPECT_EQ(host.registrations[static_cast<size_t>(kOptionCount + i)].record, kept[i]);
+    EXPECT_EQ(kept[i]->value, 1) << "option " << i + 1;
+  }
 }
 
-TEST_F(OptionsTest, ValueTwoCountsAsOnOnlyForTheFirstOption) {
-  MCP_GetGUIInfo(0, 0, 0xAAAA, 0);
-  for (int i = 0; i < kOptionCount; ++i) host.SetOption(i, 2);
-  EXPECT_TRUE(SnapToRightAngles());
-  EXPECT_FALSE(SnapOnlyWithCtrl());
-  EXPECT_FALSE(LimitPitch());
-  EXPECT_FALSE(TemporaryParallel());
-  for (int i = 0; i < kOptionCount; ++i) host.SetOption(i, 0);
-  EXPECT_FALSE(SnapToRightAngles());
+// Every value the host may write into each option's byte, as the events see
+// it: the first option is on for any value but 0, the other three for 1
+// alone.
+using OptionValues = ToolTest;
+
+TEST_F(OptionValues, EveryValueOfEachOptionsByte) {
+  const auto releaseAtFive = [this] {
+    view.setAngles(5, 5);
+    host.setDragState(0);
+    host.Release(1);
+    return view.heading() == 0.0f;
+  };
+  for (int v = 0; v < 256; ++v) {
+    const auto value = static_cast<uint8_t>(v);
+    MCP_GetGUIInfo(0, 0, 0xAAAA, 0);
+    host.SetOption(kSnapOnlyWithCtrl, 0);
+    host.SetOption(kSnapToRightAngles, value);
+    EXPECT_EQ(releaseAtFive(), v != 0) << "SnapToRightAngles " << v;
+
+    MCP_GetGUIInfo(0, 0, 0xAAAA, 0);
+    host.SetOption(kSnapOnlyWithCtrl, value);
+    EXPECT_EQ(releaseAtFive(), v != 1) << "SnapOnlyWithCtrl " << v << ", Ctrl up";
+
+    MCP_GetGUIInfo(0, 0, 0xAAAA, 0);
+    host.SetOption(kSnapOnlyWithCtrl, 0);
+    host.SetOption(kTemporaryParallel, value);
+    releaseAtFive();
+    EXPECT_EQ(view.text("TempOrtho"), v == 1 ? "1" : "0") << "TemporaryParallel " << v;
+
+    MCP_GetGUIInfo(0, 0, 0xAAAA, 0);
+    host.SetOption(kLimitPitch, value);
+    host.setDragState(0);
+    PressAt(0, 0, 0, 80);
+    MoveTo(0, 25);
+    EXPECT_EQ(view.pitch(), v == 1 ? 90.0f : 105.0f) << "LimitPitch " << v;
+  }
 }
 
 TEST_F(OptionsTest, OtherToolIdsAreNotOurs) {
   for (auto [w0, w1] : {std::pair<uint32_t, uint32_t>{0xAAAB, 0},
                         {0xAAAA, 1},
                         {0xAAA9, 0},
+                        {0x1AAAA, 0},
                         {0, 0},
                         {0xFFFFFFFF, 0xFFFFFFFF}}) {
     EXPECT_EQ(MCP_GetToolInfo(0, 0, w0, w1), 0);

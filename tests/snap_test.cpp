@@ -1,11 +1,11 @@
 // Snapping on release, and a whole drag from press to the next press.
+#include "tool/snap.h"
+
 #include <cmath>
 #include <limits>
 
 #include "host/module.h"
 #include "tests/tool_fixture.h"
-#include "tool/drag.h"
-#include "tool/snap.h"
 
 using namespace orbitrix;
 
@@ -14,11 +14,11 @@ namespace {
 using Calls = std::vector<std::string>;
 
 TEST(NearBand, EdgesFollowTruncationTowardZero) {
-  for (float a : {0.0f, 19.9f, 71.0f, 90.0f, 109.9f, 161.0f, 725.0f, -19.9f, -71.0f, -0.0f,
-                  -109.9f, 2147483520.0f, -2147483520.0f})
+  for (float a : {0.0f, 19.9f, 71.0f, 90.0f, 109.9f, 161.0f, 725.0f, -19.9f, -71.0f, -0.0f, -109.9f,
+                  2147483520.0f, -2147483520.0f})
     EXPECT_TRUE(IsNearRightAngle(a)) << a;
-  for (float a : {20.0f, 70.5f, 70.9f, 45.0f, 110.0f, 380.0f, -20.0f, -70.9f, -110.0f,
-                  -2147483648.0f})
+  for (float a :
+       {20.0f, 70.5f, 70.9f, 45.0f, 110.0f, 380.0f, -20.0f, -70.9f, -110.0f, -2147483648.0f})
     EXPECT_FALSE(IsNearRightAngle(a)) << a;
 }
 
@@ -31,9 +31,17 @@ TEST(NearBand, NonNumbersAndOutOfRangeAnglesAreNeverNear) {
 }
 
 TEST(Rounding, GoesToTheNearestRightAngleInsideTheBands) {
-  const std::pair<float, float> cases[] = {
-      {19.9f, 0}, {71.0f, 90}, {-71.5f, -90}, {-19.5f, 0}, {725.0f, 720}, {89.5f, 90},
-      {180.2f, 180}, {-0.0f, 0}, {359.0f, 360}, {-269.0f, -270}, {2147483520.0f, 2147483520.0f}};
+  const std::pair<float, float> cases[] = {{19.9f, 0},
+                                           {71.0f, 90},
+                                           {-71.5f, -90},
+                                           {-19.5f, 0},
+                                           {725.0f, 720},
+                                           {89.5f, 90},
+                                           {180.2f, 180},
+                                           {-0.0f, 0},
+                                           {359.0f, 360},
+                                           {-269.0f, -270},
+                                           {2147483520.0f, 2147483520.0f}};
   for (auto [a, expected] : cases) {
     EXPECT_EQ(RoundToRightAngle(a), expected) << a;
     EXPECT_EQ(RoundToRightAngle(RoundToRightAngle(a)), expected) << "twice " << a;
@@ -55,36 +63,38 @@ struct Release : ToolTest {
   }
 };
 
-const std::string kRead[] = {"GetViewAttribute(1,\"UV\",null,0)",
-                             "GetViewAttribute(1,\"UV\",buffer,2)",
-                             "GetViewAttribute(1,\"Pers\",null,0)",
-                             "GetViewAttribute(1,\"Pers\",buffer,2)"};
+const std::string kRead[] = {
+    "GetViewAttribute(1,\"UV\",null,0)", "GetViewAttribute(1,\"UV\",buffer,2)",
+    "GetViewAttribute(1,\"Pers\",null,0)", "GetViewAttribute(1,\"Pers\",buffer,2)"};
 
 TEST_F(Release, SnapsAndGoesParallel) {
   view.camera = {1, 2, 3, 4, 0, 0, 7, 8};
   host.setDragState(2);
   EXPECT_EQ(ReleaseAt(19.9f, 0.0f, 0x1234), 0);
-  EXPECT_EQ(host.calls(), (Calls{kRead[0], kRead[1], kRead[2], kRead[3], "GetViewCamera(1)",
-                                 "SetViewCamera(1,0x1,0x2,0x3,0x4,0,0,0x7,0x8)",
-                                 "SetViewAttribute(1,\"TempOrtho\",\"1\",1)",
-                                 "RefreshViews(0x1234,-1)"}));
+  EXPECT_EQ(host.calls(),
+            (Calls{kRead[0], kRead[1], kRead[2], kRead[3], "GetViewCamera(1)",
+                   "SetViewCamera(1,0x1,0x2,0x3,0x4,0,0,0x7,0x8)",
+                   "SetViewAttribute(1,\"TempOrtho\",\"1\",1)", "RefreshViews(0x1234,-1)"}));
   EXPECT_EQ(host.dragState(), 0);
 }
 
 TEST_F(Release, SnapsWithoutParallelWhenThatOptionIsOff) {
   for (uint8_t off : {0, 2}) {
     host.SetOption(kTemporaryParallel, off);
-    EXPECT_EQ(ReleaseAt(89.5f, 180.2f), 0);
-    EXPECT_EQ(view.heading(), 90.0f);
-    EXPECT_EQ(view.pitch(), 180.0f);
+    EXPECT_EQ(ReleaseAt(180.2f, 89.5f), 0);
+    EXPECT_EQ(view.heading(), 180.0f);
+    EXPECT_EQ(view.pitch(), 90.0f);
     EXPECT_EQ(view.text("TempOrtho"), "0");
     EXPECT_EQ(CallsTo(kRefreshViews), 1);
   }
 }
 
 TEST_F(Release, WritesNothingUnlessBothAnglesAreNear) {
-  for (auto [h, p] : {std::pair<float, float>{20.0f, 0.0f}, {0.0f, 20.0f}, {70.5f, 90.0f},
-                      {380.0f, 0.0f}, {0.0f, std::numeric_limits<float>::quiet_NaN()}}) {
+  for (auto [h, p] : {std::pair<float, float>{20.0f, 0.0f},
+                      {0.0f, 20.0f},
+                      {70.5f, 90.0f},
+                      {380.0f, 0.0f},
+                      {0.0f, std::numeric_limits<float>::quiet_NaN()}}) {
     view.attributes["TempOrtho"].value = "0";
     EXPECT_EQ(ReleaseAt(h, p), 0);
     EXPECT_EQ(host.calls(), (Calls{kRead[0], kRead[1], kRead[2], kRead[3], "GetViewCamera(1)"}))
@@ -96,8 +106,9 @@ TEST_F(Release, WritesNothingUnlessBothAnglesAreNear) {
 TEST_F(Release, CtrlOnlyModeNeedsCtrlHeld) {
   host.SetOption(kSnapOnlyWithCtrl, 1);
   EXPECT_EQ(ReleaseAt(5.0f, 5.0f), 0);
-  EXPECT_EQ(host.calls(), (Calls{kRead[0], kRead[1], kRead[2], kRead[3],
-                                 "SetViewAttribute(1,\"TempOrtho\",\"0\",1)", "RefreshViews(0x7E,-1)"}));
+  EXPECT_EQ(host.calls(),
+            (Calls{kRead[0], kRead[1], kRead[2], kRead[3],
+                   "SetViewAttribute(1,\"TempOrtho\",\"0\",1)", "RefreshViews(0x7E,-1)"}));
   sim::SetCtrl(true);
   ReleaseAt(5.0f, 5.0f);
   EXPECT_EQ(view.heading(), 0.0f);
@@ -168,7 +179,9 @@ TEST_F(Release, AWholeDragFromPressToTheNextPress) {
   sim::SetCursor(0, 0);
   EXPECT_EQ(host.Press(1), 0);
   EXPECT_EQ(view.text("TempOrtho"), "0");
-  EXPECT_EQ(gDragAnchor.heading, 90.0f);
+  MoveTo(0, 0);
+  EXPECT_EQ(view.heading(), 90.0f) << "the next drag starts from the snapped camera";
+  EXPECT_EQ(view.pitch(), 0.0f);
 }
 
 }  // namespace

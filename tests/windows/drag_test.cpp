@@ -11,6 +11,28 @@
 
 namespace {
 
+// First in this program, on the module as the loader gave it: a host that
+// binds every slot but SetViewCamera's (111) gets presses, and moves and
+// releases that decline without calling anything.
+TEST(FreshModule, AHostThatNeverBindsSetViewCameraGetsNoMoveOrRelease) {
+  sim::Host host{LoadedPlugin()};
+  for (uint32_t slot = 0; slot < orbitrix::kServiceSlots; ++slot)
+    if (slot != orbitrix::kSetViewCamera)
+      host.plugin().InitializePluginProc(slot, sim::ServiceForSlot(slot));
+  ASSERT_EQ(host.plugin().PluginEntry(0, host.plugin().module, 0x50600), 1);
+  ASSERT_EQ(host.plugin().GetGUIInfo(0, 0, 0xAAAA, 0), 1);
+  host.view(7).plain();
+  sim::SetCursor(100, 100);
+  ASSERT_EQ(host.Press(7), 0);
+  EXPECT_EQ(host.dragState(), 1);
+  host.ClearLog();
+  sim::SetCursor(110, 90);
+  EXPECT_EQ(host.Move(7), 0);
+  EXPECT_EQ(host.Release(7), 0);
+  EXPECT_TRUE(host.log.empty());
+  EXPECT_EQ(host.dragState(), 1);
+}
+
 struct RealDrag : ::testing::Test {
   sim::Host host{LoadedPlugin()};
   sim::View& view = host.view(7);
