@@ -1,15 +1,23 @@
 // A million random events from a fixed seed, under the sanitizers, against
-// hostile attribute answers and hostile camera values.
+// hostile attribute answers and hostile camera values: each one held to the
+// rules of sim/rules/events.h (its answer, the drag state, the camera's
+// angles, "TempOrtho", the redraws), the opaque camera values and the heap.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <bit>
 #include <chrono>
+#include <climits>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <random>
+#include <string>
 
-#include "host/options.h"
 #include "sim/host/desktop.h"
 #include "sim/host/host.h"
+#include "sim/rules/events.h"
+#include "sim/rules/oracle.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 // From the sanitizer runtime's allocator interface.
@@ -27,6 +35,31 @@ namespace {
 constexpr uint32_t kSeed = 20261208;
 constexpr int kEvents = 1000000;
 constexpr ViewHandle kViews = 3;
+
+// What the attribute reader must make of key in view v, given how the
+// simulated host answers (sim/host/host.cpp): the fallback where the view
+// has no such attribute, the size is 0 or less or more than the heap gives
+// (the tests' allocator refuses blocks past 256 MiB), or the value is not
+// delivered; else the value's n bytes read as atoi reads them, by the C
+// library, up to the first NUL.
+int32_t Reads(const sim::View& v, const char* key, int32_t fallback) {
+  const auto it = v.attributes.find(key);
+  if (it == v.attributes.end()) return fallback;
+  const sim::Attribute& a = it->second;
+  const auto needed = static_cast<int32_t>(a.value.size()) + 1;
+  const int32_t n = a.sizeAnswer.value_or(needed);
+  if (n <= 0 || n > (256 << 20)) return fallback;
+  std::string bytes;
+  if (!a.terminated) {
+    for (int32_t i = 0; i < n; ++i)
+      bytes += a.value.empty() ? '9' : a.value[static_cast<size_t>(i) % a.value.size()];
+  } else if (n >= needed) {
+    bytes = a.value;
+  }
+  if (a.valueAnswer.value_or(a.terminated ? (n >= needed ? needed : 0) : n) <= 0) return fallback;
+  const long value = std::strtol(bytes.c_str(), nullptr, 10);
+  return static_cast<int32_t>(std::clamp<long>(value, INT32_MIN, INT32_MAX));
+}
 
 struct Stress {
   std::mt19937 rng{kSeed};
@@ -47,6 +80,11 @@ struct Stress {
                               -0.0f,
                               1e-45f};
     if (Pick(8) == 0) return specials[Pick(10)];
+    // Whole and near-whole degrees around right angles, where the snap
+    // decides, as often as anywhere else.
+    if (Pick(2) == 0)
+      return static_cast<float>(static_cast<int>(Pick(17)) * 90 - 720) +
+             std::uniform_real_distribution<float>(-25.0f, 25.0f)(rng);
     return std::uniform_real_distribution<float>(-800.0f, 800.0f)(rng);
   }
 
@@ -79,72 +117,120 @@ struct Stress {
   }
 };
 
-TEST(Stress, AMillionRandomEventsKeepEveryInvariant) {
+std::string Bits(float a) {
+  char text[48];
+  std::snprintf(text, sizeof text, "%.9g (0x%08X)", static_cast<double>(a),
+                std::bit_cast<uint32_t>(a));
+  return text;
+}
+
+TEST(Stress, AMillionRandomEventsFollowTheRules) {
   std::printf("stress seed %u, %d events\n", kSeed, kEvents);
   const auto start = std::chrono::steady_clock::now();
   Stress s;
   sim::fake::Reset();
   ASSERT_TRUE(s.host.Start());
   s.host.log.reserve(64);
+  // "TempOrtho" is there from the start: its first write would otherwise
+  // grow the host's own map of attributes.
   for (ViewHandle v = 0; v < kViews; ++v) {
     s.host.view(v).attributes["TempOrtho"] = sim::Value("0");
     s.Shuffle(v);
   }
-  float anchorPitch = 0;  // what the plug-in's anchor holds, as far as this test can tell
+  sim::Anchor anchor;  // the module's, as the rules have moved it
+  int snaps = 0, turns = 0;
 
   for (int i = 0; i < kEvents; ++i) {
     if (s.Pick(16) == 0) s.Shuffle(s.Pick(kViews));
     if (s.Pick(32) == 0)
       s.host.SetOption(static_cast<int>(s.Pick(4)), static_cast<uint8_t>(s.Pick(3)));
-    sim::SetCursor(
-        static_cast<int32_t>(s.Bits() % 4001) - 2000,
-        s.Pick(64) ? static_cast<int32_t>(s.Bits() % 2001) - 1000 : static_cast<int32_t>(s.Bits()));
-    sim::SetCtrl(s.Pick(2));
-    sim::fake::cursorFails = s.Pick(50) == 0;
+    sim::Scene scene;
+    scene.x = static_cast<int32_t>(s.Bits() % 4001) - 2000;
+    scene.y =
+        s.Pick(64) ? static_cast<int32_t>(s.Bits() % 2001) - 1000 : static_cast<int32_t>(s.Bits());
+    scene.ctrl = s.Pick(2);
+    scene.cursorKnown = s.Pick(50) != 0;
+    sim::SetCursor(scene.x, scene.y);
+    sim::SetCtrl(scene.ctrl);
+    sim::fake::cursorFails = !scene.cursorKnown;
 
-    const bool foreign = s.Pick(20) == 0;
-    const uint32_t w0 = foreign ? s.Bits() | 1 : 0xAAAA, w1 = foreign ? s.Bits() : 0;
-    const ViewHandle view = s.Pick(kViews);
+    scene.ours = s.Pick(20) != 0;
+    const uint32_t w0 = scene.ours ? 0xAAAA : s.Bits() | 1, w1 = scene.ours ? 0 : s.Bits();
+    scene.context = s.Pick(100) != 0;
+    void* c = scene.context ? s.host.context() : nullptr;
+    const ViewHandle v = s.Pick(kViews);
+    const sim::View& view = s.host.view(v);
     const uint32_t buttons = s.Pick(4) ? 1 : s.Bits() & 7;
-    const std::array<uint32_t, 8> before = s.host.view(view).camera;
-    const int32_t stateBefore = s.host.dragState();
-    void* c = s.host.context();
+    scene.uv = Reads(view, "UV", 0);
+    scene.pers = Reads(view, "Pers", 1);
+    scene.dragState = s.host.dragState();
+    for (int k = 0; k < 4; ++k) scene.options[k] = s.host.option(k)->value;
+    scene.heading = view.heading();
+    scene.pitch = view.pitch();
+    scene.anchor = anchor;
+    const std::array<uint32_t, 8> before = view.camera;
+    const std::string at = "event " + std::to_string(i);
     s.host.ClearLog();
     const size_t heap = HEAP_BYTES();
 
-    const uint32_t kind = s.Pick(10);
-    int32_t result = 0;
+    const uint32_t kind = s.Pick(10), pressed = s.Bits() & 0x101;
+    int32_t answer;
+    sim::Effect due;
     if (kind < 2) {
-      result = MCP_ToolMouseButton(0, 0, w0, w1, 0, 0, s.Bits() & 0x101, buttons, view, 0, c);
+      answer = MCP_ToolMouseButton(0, 0, w0, w1, 0, 0, pressed, buttons, v, 0x7E, c);
+      due = pressed & 0xFF ? sim::PressRule(scene, buttons) : sim::ReleaseRule(scene);
     } else if (kind < 9) {
-      result = MCP_ToolMouseMove(0, 0, w0, w1, 0, 0, buttons, view, 0, c);
+      answer = MCP_ToolMouseMove(0, 0, w0, w1, 0, 0, buttons, v, 0, c);
+      due = sim::MoveRule(scene, buttons);
     } else {
-      result = MCP_ToolSwitch(0, 0, w0, w1, 0, 0, c) == 1 ? 0 : -1;
+      answer = MCP_ToolSwitch(0, 0, w0, w1, 0, 0, c);
+      due = sim::SwitchRule(scene);
     }
 
-    ASSERT_TRUE(result == 0 || result == 2 || result == 4) << "event " << i;
-    const int32_t state = s.host.dragState();
-    ASSERT_TRUE(state >= 0 && state <= 2) << "event " << i;
-    if (foreign) {
-      ASSERT_TRUE(s.host.log.empty()) << "event " << i;
-      ASSERT_EQ(state, stateBefore);
-    }
-    if (stateBefore == 0 && state == 1) anchorPitch = std::bit_cast<float>(before[5]);
+    ASSERT_EQ(answer, due.answer) << at;
+    ASSERT_EQ(s.host.dragState(), due.dragState) << at;
+    int cameras = 0, refreshes = 0;
+    std::optional<bool> tempOrtho;
     for (const sim::Call& call : s.host.log) {
-      if (call.slot != kSetViewCamera) continue;
-      for (size_t k : {0u, 1u, 2u, 3u, 6u, 7u})
-        ASSERT_EQ(call.args[k + 1], before[k]) << "event " << i;
-      const float pitch = std::bit_cast<float>(call.args[6]);
-      if (kind >= 2 && LimitPitch() && !std::isnan(anchorPitch)) {
-        ASSERT_LE(std::fabs(pitch), 90.0f) << "event " << i;
+      if (call.slot == kSetViewCamera) {
+        ++cameras;
+        for (size_t k : {0u, 1u, 2u, 3u, 6u, 7u}) ASSERT_EQ(call.args[k + 1], before[k]) << at;
+        const float heading = std::bit_cast<float>(call.args[5]);
+        const float pitch = std::bit_cast<float>(call.args[6]);
+        ASSERT_TRUE(sim::SameAngle(heading, due.heading))
+            << at << ": heading " << Bits(heading) << ", due " << Bits(due.heading);
+        ASSERT_TRUE(sim::SameAngle(pitch, due.pitch))
+            << at << ": pitch " << Bits(pitch) << ", due " << Bits(due.pitch);
+      } else if (call.slot == kSetViewAttribute) {
+        ASSERT_FALSE(tempOrtho.has_value()) << at << ": two attribute writes";
+        ASSERT_TRUE(
+            call.text == "SetViewAttribute(" + std::to_string(v) + ",\"TempOrtho\",\"0\",1)" ||
+            call.text == "SetViewAttribute(" + std::to_string(v) + ",\"TempOrtho\",\"1\",1)")
+            << at << ": " << call.text;
+        tempOrtho = call.text.find("\"1\"") != std::string::npos;
+      } else if (call.slot == kRefreshViews) {
+        ASSERT_EQ(call.text, "RefreshViews(0x7E,-1)") << at;
+        ++refreshes;
       }
     }
+    ASSERT_EQ(cameras, due.cameraWritten ? 1 : 0) << at;
+    ASSERT_EQ(tempOrtho, due.tempOrtho) << at;
+    ASSERT_EQ(refreshes, due.refreshes) << at;
+    if (!scene.ours) {
+      ASSERT_TRUE(s.host.log.empty()) << at;
+    }
     s.host.ClearLog();
-    ASSERT_EQ(HEAP_BYTES(), heap) << "a heap block outlived event " << i;
+    ASSERT_EQ(HEAP_BYTES(), heap) << "a heap block outlived " << at;
+    anchor = due.anchor;
+    snaps += kind < 2 && due.cameraWritten;
+    turns += kind >= 2 && due.cameraWritten;
   }
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  std::printf("stress: %d events in %.1f s\n", kEvents, seconds);
+  std::printf("stress: %d events in %.1f s, %d turns and %d snaps among them\n", kEvents, seconds,
+              turns, snaps);
+  EXPECT_GT(turns, kEvents / 10);
+  EXPECT_GT(snaps, kEvents / 1000);
 }
 
 }  // namespace
