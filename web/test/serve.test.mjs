@@ -21,6 +21,8 @@ before(async () => {
   writeFileSync(join(folder, 'site/main.js'), JS);
   writeFileSync(join(folder, 'site/main.js.gz'), gzipSync(JS));
   writeFileSync(join(folder, 'secret.txt'), 'outside\n');
+  mkdirSync(join(folder, 'site2'));
+  writeFileSync(join(folder, 'site2/secret.txt'), 'beside\n');
   server = await serve(join(folder, 'site'), 0);
 });
 
@@ -89,6 +91,23 @@ test('nothing outside the folder, nothing missing, no other method', async () =>
     assert.equal((await get(path)).status, 404, path);
   }
   assert.equal((await get('/main.js', {}, 'POST')).status, 405);
+});
+
+// The URL parser folds '..' away before the server looks, but not an
+// encoded slash: these paths leave the folder only once decoded, into its
+// parent or into a sibling whose name begins with the folder's.
+test('a path that leaves the folder once decoded is not served', async () => {
+  for (const path of [
+    '/..%2fsecret.txt',
+    '/%2e%2e%2fsecret.txt',
+    '/main.js%2f..%2f..%2fsecret.txt',
+    '/..%2fsite2%2fsecret.txt',
+    '/..%5csecret.txt',
+  ]) {
+    const r = await get(path);
+    assert.equal(r.status, 404, path);
+    assert.doesNotMatch(r.body.toString(), /outside|beside/, path);
+  }
 });
 
 test('Accept-Encoding takes gzip when it names it without q=0', () => {
