@@ -98,7 +98,6 @@ int32_t MCP_HOSTAPI ReplacedGetViewCamera(ViewHandle view, uint32_t* v1, uint32_
 }
 
 TEST_F(Gate, AServiceBoundAgainOrReplacedStaysBound) {
-  host.Bind();
   for (Slot slot : {kRegisterInfo, kGetViewAttribute, kSetViewAttribute, kRefreshViews,
                     kGetViewCamera, kSetViewCamera})
     MCP_InitializePluginProc(slot, sim::ServiceForSlot(slot));
