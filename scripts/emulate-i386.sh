@@ -11,12 +11,15 @@
 # kernel that runs 32-bit code itself.
 #
 # The mouse events' instruction counts (make bench, and the count tests of
-# make test) come from qemu-i386 on every machine, so it is installed
-# everywhere; where the kernel runs 32-bit programs itself it is only
-# installed, not registered, and runs nothing but what is started with it.
+# make test) come from qemu-i386 on every machine, so for them it is
+# installed everywhere; where the kernel runs 32-bit programs itself it is
+# only installed, not registered, and runs nothing but what is started with
+# it.
 #
-#   scripts/emulate-i386.sh          installs qemu-user; registers it where the kernel
-#                                    needs it (with ORBITRIX_EMULATE_I386=1: in any case)
+#   scripts/emulate-i386.sh          where the kernel cannot run 32-bit programs (with
+#                                    ORBITRIX_EMULATE_I386=1: in any case), installs
+#                                    qemu-user and registers it
+#   scripts/emulate-i386.sh counts   the same, and installs qemu-user in any case
 #   scripts/emulate-i386.sh mode     prints how 32-bit programs run here: native or emulated
 #   scripts/emulate-i386.sh time-scale   prints how much longer the tests' time limits must be
 #   scripts/emulate-i386.sh remove   unregisters the handler, now and at boot
@@ -149,8 +152,9 @@ register() {
   fi
 }
 
+# counts: 1 where qemu-i386 is wanted for the instruction counts as well.
 ensure() {
-  local why did="" changed=0 how
+  local counts=$1 why did="" changed=0 how
   if [ "${ORBITRIX_EMULATE_I386:-0}" = 1 ]; then
     why="ORBITRIX_EMULATE_I386=1 asks for the emulated path"
   elif handler >/dev/null; then
@@ -160,6 +164,7 @@ ensure() {
     how=$(probe)
     case $how in
       native | emulated)
+        [ "$counts" = 1 ] || return 0
         install_qemu
         [ -z "$did" ] || say "${did}for the instruction counts only: not registered, since" \
           "$([ "$how" = native ] && echo "this kernel runs 32-bit programs itself" ||
@@ -188,9 +193,10 @@ remove() {
 }
 
 case "${1:-ensure}" in
-  ensure) ensure ;;
+  ensure) ensure 0 ;;
+  counts) ensure 1 ;;
   mode) mode ;;
   time-scale) time_scale ;;
   remove) remove ;;
-  *) die "usage: $0 [ensure|mode|time-scale|remove]" ;;
+  *) die "usage: $0 [ensure|counts|mode|time-scale|remove]" ;;
 esac

@@ -2,8 +2,9 @@
 # Installs what a command of the Makefile needs, and only what is missing, so
 # that a machine that has it already pays nothing.
 #
-#   scripts/setup.sh NEED...     dll, native, optimised, windows, web, play, window,
-#                                setup, or test for all of them
+#   scripts/setup.sh NEED...              dll, native, optimised, windows, web, play,
+#                                         window, setup, or test for all of them
+#   scripts/setup.sh --packages NEED...   only print the Debian packages they take
 #
 # The Debian packages go through scripts/apt-install.sh, which gets past a
 # package mirror in mid-sync; the page's npm packages come from
@@ -13,22 +14,26 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 # What each need takes from Debian. The native builds are 32-bit Linux code
-# against Debian's i386 libraries; the Windows ones run under Wine.
+# against Debian's i386 libraries; the Windows ones run under Wine. Whatever
+# runs 32-bit programs builds one first, to learn whether the kernel runs it
+# (scripts/emulate-i386.sh), hence g++-multilib.
 declare -A packages=(
   [dll]="cmake ninja-build g++-mingw-w64-i686"
   [native]="cmake ninja-build g++-multilib libgtest-dev:i386 libgmock-dev:i386 python3"
   [optimised]="cmake ninja-build g++-multilib libbenchmark-dev:i386"
-  [windows]="cmake ninja-build g++-mingw-w64-i686 googletest wine wine32:i386 python3"
+  [windows]="cmake ninja-build g++-mingw-w64-i686 googletest wine wine32:i386 python3 g++-multilib"
   [web]="cmake ninja-build g++-multilib libgtest-dev:i386 libgmock-dev:i386 python3 emscripten
          chromium fonts-ipaexfont-gothic"
   [play]="emscripten"
-  [window]="xvfb xdotool x11-apps imagemagick fonts-ipaexfont-gothic"
+  [window]="xvfb xdotool x11-apps imagemagick fonts-ipaexfont-gothic g++-multilib"
   [setup]="python3"
 )
 # Which needs run 32-bit programs, and which the page's Node.js packages.
 runs_i386="native optimised windows web window"
 uses_node="web play"
 
+list=0
+if [ "${1:-}" = --packages ]; then list=1; shift; fi
 needs=()
 for need in "${@:-test}"; do
   if [ "$need" = test ]; then
@@ -47,6 +52,11 @@ wanted=()
 for need in "${needs[@]}"; do wanted+=(${packages[$need]}); done
 # Debian's Node.js, where the machine has no npm of its own.
 if some "$uses_node" && ! command -v npm >/dev/null; then wanted+=(nodejs npm ca-certificates); fi
+
+if [ "$list" = 1 ]; then
+  printf '%s\n' "${wanted[@]}" | sort -u | tr '\n' ' ' | sed 's/ $/\n/'
+  exit 0
+fi
 
 missing=()
 for p in $(printf '%s\n' "${wanted[@]}" | sort -u); do
@@ -67,4 +77,10 @@ if some "$uses_node" && [ ! web/node_modules/.package-lock.json -nt web/package-
   npm ci --prefix web --no-audit --no-fund --loglevel=error
 fi
 
-if some "$runs_i386"; then scripts/emulate-i386.sh; fi
+# The instruction counts of the optimised suite and make bench take
+# qemu-i386 on every machine.
+if has optimised; then
+  scripts/emulate-i386.sh counts
+elif some "$runs_i386"; then
+  scripts/emulate-i386.sh
+fi
