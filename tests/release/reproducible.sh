@@ -23,6 +23,11 @@ if ! { nice cmake --preset windows && nice cmake --build --preset windows --targ
   exit 1
 fi
 
+# The same bytes are promised for the same tools: another Debian's compiler
+# builds others. Which ones this result holds for:
+cxx=$(sed -n 's/^set(CMAKE_CXX_COMPILER \(.*\))$/\1/p' cmake/mingw-i686.cmake)
+echo "built with $("$cxx" --version | head -1), $(i686-w64-mingw32-ld --version | head -1)," \
+  "$(/usr/bin/python3 --version) on $(. /etc/os-release && echo "$PRETTY_NAME")"
 status=0
 for f in orbitrix.mcp orbitrix.mcp.debug "orbitrix-$version-win32.zip" SHA256SUMS; do
   if cmp -s "$root/dist/$f" "$copy/dist/$f"; then
