@@ -2,6 +2,13 @@
 # Runs a Windows program under Wine in the project's own prefix, quietly.
 # The first run creates the prefix (about 15 s); a lock keeps parallel test
 # runs from creating it twice.
+#
+# A Wine session starts its background processes (services, devices, RPC)
+# with the output of the program that opens it, and under qemu-user Wine 10
+# ends them with a crash that qemu reports on that output, sometimes after
+# the program has returned. So the session is opened here, its background
+# processes writing nowhere, and kept for 30 s after its last program, so
+# that the next one finds it open.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 export WINEPREFIX="${WINEPREFIX:-$root/build/wineprefix}"
@@ -14,6 +21,11 @@ export ORBITRIX_TIME_SCALE="${ORBITRIX_TIME_SCALE:-$("$root/scripts/emulate-i386
 mkdir -p "$(dirname "$WINEPREFIX")"
 (
   flock 9
-  [ -f "$WINEPREFIX/system.reg" ] || wineboot -i >/dev/null 2>&1 || true
+  # What starts here outlives the lock, and must not hold it (9>&-).
+  [ -f "$WINEPREFIX/system.reg" ] || wineboot -i >/dev/null 2>&1 9>&- || true
+  if ! wineserver -k0 2>/dev/null; then
+    wineserver -p30 </dev/null >/dev/null 2>&1 9>&-
+    wine wineboot </dev/null >/dev/null 2>&1 9>&- || true
+  fi
 ) 9>"$WINEPREFIX.lock"
 exec wine "$@"
