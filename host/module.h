@@ -21,14 +21,23 @@ Fn BoundService(Slot slot) {
   return reinterpret_cast<Fn>(gHostServices.slot[slot]);
 }
 
-// The five services the tool's events call, as the table holds them when an
-// event comes in: read once, on the event's stack.
+// The five services the tool's events call.
 struct ToolServices {
-  GetViewAttributeFn getViewAttribute = BoundService<GetViewAttributeFn>(kGetViewAttribute);
-  SetViewAttributeFn setViewAttribute = BoundService<SetViewAttributeFn>(kSetViewAttribute);
-  RefreshViewsFn refreshViews = BoundService<RefreshViewsFn>(kRefreshViews);
-  GetViewCameraFn getViewCamera = BoundService<GetViewCameraFn>(kGetViewCamera);
-  SetViewCameraFn setViewCamera = BoundService<SetViewCameraFn>(kSetViewCamera);
+  GetViewAttributeFn getViewAttribute;
+  SetViewAttributeFn setViewAttribute;
+  RefreshViewsFn refreshViews;
+  GetViewCameraFn getViewCamera;
+  SetViewCameraFn setViewCamera;
 };
+
+// The tool's services as the table holds them now: an event reads them once,
+// onto its stack.
+inline ToolServices BoundToolServices() {
+  return {BoundService<GetViewAttributeFn>(kGetViewAttribute),
+          BoundService<SetViewAttributeFn>(kSetViewAttribute),
+          BoundService<RefreshViewsFn>(kRefreshViews),
+          BoundService<GetViewCameraFn>(kGetViewCamera),
+          BoundService<SetViewCameraFn>(kSetViewCamera)};
+}
 
 }  // namespace orbitrix

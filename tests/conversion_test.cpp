@@ -76,10 +76,10 @@ struct Conversion : ::testing::Test {
   static __attribute__((noinline)) int32_t Ask(const std::string& bytes, int32_t size) {
     gBytes = kNines.data();
     gSize = 64;
-    ReadViewAttributeInt(ToolServices(), 1, "UV", -77);
+    ReadViewAttributeInt(BoundToolServices(), 1, "UV", -77);
     gBytes = bytes.data();
     gSize = size;
-    return ReadViewAttributeInt(ToolServices(), 1, "UV", -77);
+    return ReadViewAttributeInt(BoundToolServices(), 1, "UV", -77);
   }
 
   // The first size bytes of value are the attribute.

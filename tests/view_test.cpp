@@ -69,7 +69,7 @@ struct ReaderTest : ::testing::Test {
   sim::Attribute& uv() { return view.attributes["UV"]; }
   // As an event reads it, through the services bound now.
   int32_t Read(const char* key, int32_t fallback) {
-    return ReadViewAttributeInt(ToolServices(), 1, key, fallback);
+    return ReadViewAttributeInt(BoundToolServices(), 1, key, fallback);
   }
 };
 

@@ -44,14 +44,18 @@ bool Bound(Event event, const ToolServices& host) {
   return false;
 }
 
-// The gate every tool event passes, in this order: our tool id; for a move,
-// some button held; a context; the services the event calls bound (a host
-// that has not bound one gets nothing called); a view that is not a UV
-// view. An event that fails it answers 0 and does nothing.
+// The gate every tool event passes, in its order. An event that fails it
+// answers 0 and does nothing; one that passes has the services it calls in
+// *host, all bound.
 bool PassesGate(Event event, uint32_t idWord0, uint32_t idWord1, uint32_t buttons,
-                const void* context, const ToolServices& host, ViewHandle view) {
-  return IsOurTool(idWord0, idWord1) && (event != Event::kMove || buttons != 0) && context &&
-         Bound(event, host) && ReadViewAttributeInt(host, view, "UV", 0) == 0;
+                const void* context, ViewHandle view, ToolServices* host) {
+  if (!IsOurTool(idWord0, idWord1)) return false;
+  if (event == Event::kMove && buttons == 0) return false;
+  if (!context) return false;
+  // A host that has not bound a service the event calls gets nothing called.
+  *host = BoundToolServices();
+  if (!Bound(event, *host)) return false;
+  return ReadViewAttributeInt(*host, view, "UV", 0) == 0;
 }
 
 int32_t Press(const ToolServices& host, ViewHandle view, uint32_t buttons, void* context) {
@@ -102,8 +106,8 @@ int32_t MCP_CALL MCP_ToolMouseButton(uint32_t, uint32_t, uint32_t idWord0, uint3
                                      uint32_t, uint32_t, uint32_t pressed, uint32_t buttons,
                                      ViewHandle view, uint32_t refreshTarget, void* context) {
   const Event event = (pressed & 0xFF) != 0 ? Event::kPress : Event::kRelease;
-  const ToolServices host;
-  if (!PassesGate(event, idWord0, idWord1, buttons, context, host, view)) return 0;
+  ToolServices host;
+  if (!PassesGate(event, idWord0, idWord1, buttons, context, view, &host)) return 0;
   return event == Event::kPress ? Press(host, view, buttons, context)
                                 : Release(host, view, refreshTarget, context);
 }
@@ -111,8 +115,8 @@ int32_t MCP_CALL MCP_ToolMouseButton(uint32_t, uint32_t, uint32_t idWord0, uint3
 int32_t MCP_CALL MCP_ToolMouseMove(uint32_t, uint32_t, uint32_t idWord0, uint32_t idWord1, uint32_t,
                                    uint32_t, uint32_t buttons, ViewHandle view, uint32_t,
                                    void* context) {
-  const ToolServices host;
-  if (!PassesGate(Event::kMove, idWord0, idWord1, buttons, context, host, view)) return 0;
+  ToolServices host;
+  if (!PassesGate(Event::kMove, idWord0, idWord1, buttons, context, view, &host)) return 0;
   return Move(host, view, buttons, context);
 }
 

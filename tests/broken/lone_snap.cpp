@@ -9,7 +9,7 @@ extern "C" int32_t MCP_CALL MCP_ToolMouseButton(uint32_t a1, uint32_t a2, uint32
                                                 uint32_t a5, uint32_t a6, uint32_t pressed,
                                                 uint32_t buttons, orbitrix::ViewHandle view,
                                                 uint32_t target, void* context) {
-  const orbitrix::ToolServices host;
+  const orbitrix::ToolServices host = orbitrix::BoundToolServices();
   if (host.getViewCamera && host.setViewCamera && orbitrix::IsOurTool(w0, w1) && context &&
       !(pressed & 0xFF)) {
     uint32_t v[8] = {};
