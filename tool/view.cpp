@@ -40,9 +40,14 @@ int32_t ReadViewAttributeInt(const ToolServices& host, ViewHandle view, const ch
                            ? local
                            : static_cast<char*>(std::malloc(static_cast<size_t>(n)));
   if (!buffer) return fallback;
-  const int32_t result = host.getViewAttribute(view, key, buffer, n) > 0
-                             ? ParseDecimal(buffer, static_cast<size_t>(n))
-                             : fallback;
+  int32_t result = fallback;
+  if (host.getViewAttribute(view, key, buffer, n) > 0) {
+    // The answer of every real view, a digit and its NUL, told at once: it
+    // is what ParseDecimal would make of it, and this saves 142 of a move's
+    // 476 guest instructions (30 %), 71 of a press's 292 (bench/run.sh).
+    const bool digitAndNul = n == 2 && buffer[0] >= '0' && buffer[0] <= '9' && buffer[1] == '\0';
+    result = digitAndNul ? buffer[0] - '0' : ParseDecimal(buffer, static_cast<size_t>(n));
+  }
   if (buffer != local) std::free(buffer);
   return result;
 }
