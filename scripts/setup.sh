@@ -28,9 +28,12 @@ declare -A packages=(
   [window]="xvfb xdotool x11-apps imagemagick fonts-ipaexfont-gothic g++-multilib"
   [setup]="python3"
 )
-# Which needs run 32-bit programs, and which the page's Node.js packages.
+# Which needs run 32-bit programs, which the page's Node.js packages, and
+# which need nothing their packages merely recommend (the module alone takes
+# no native compiler, which CMake recommends).
 runs_i386="native optimised windows web window"
 uses_node="web play"
+lean="dll"
 
 list=0
 if [ "${1:-}" = --packages ]; then list=1; shift; fi
@@ -67,7 +70,11 @@ if [ ${#missing[@]} -gt 0 ]; then
   if [[ " ${missing[*]}" == *:i386* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     if [ "$(id -u)" -eq 0 ]; then dpkg --add-architecture i386; else sudo dpkg --add-architecture i386; fi
   fi
-  scripts/apt-install.sh "${missing[@]}"
+  options=()
+  only_lean=1
+  for need in "${needs[@]}"; do [[ " $lean " == *" $need "* ]] || only_lean=0; done
+  [ "$only_lean" = 0 ] || options+=(--no-install-recommends)
+  scripts/apt-install.sh ${options[@]+"${options[@]}"} "${missing[@]}"
 fi
 
 # The page's npm packages exactly as web/package-lock.json pins them, again
