@@ -31,7 +31,8 @@ inline constexpr Export kExports[] = {
 // Native builds: the plug-in's code linked into this program.
 Plugin LinkedPlugin();
 
-// Windows builds: loads the module at path and looks up every export. On
+// Windows builds: loads the module at path (with / or \ between folders) and
+// looks up every export. On
 // failure returns false with a message that names the module and says what
 // is wrong with it in words: no such file, not a 32-bit Windows DLL, a
 // missing export.
