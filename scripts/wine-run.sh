@@ -2,13 +2,26 @@
 # Runs a Windows program under Wine in the project's own prefix, quietly.
 # The first run creates the prefix (about 15 s); a lock keeps parallel test
 # runs from creating it twice.
+#
+#   scripts/wine-run.sh PROGRAM ARGS...             without a display
+#   scripts/wine-run.sh --display PROGRAM ARGS...   its windows on the X display $DISPLAY
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 export WINEPREFIX="${WINEPREFIX:-$root/build/wineprefix}"
-# No display: Wine 10 (Debian 13) would then try its Wayland driver, which
-# says on stderr that it has no XDG_RUNTIME_DIR; Wine 8 has no such driver.
+# Never the Wayland driver: Wine 10 (Debian 13) would try it without a
+# display, and say on stderr that it has no XDG_RUNTIME_DIR; Wine 8 has none.
 export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winewayland.drv=d"
-unset DISPLAY
+display=
+if [ "${1-}" = --display ]; then
+  shift
+  display=${DISPLAY-}
+  if [ -z "$display" ]; then
+    echo "wine-run.sh: --display needs DISPLAY, the X display to show the windows on" >&2
+    exit 2
+  fi
+else
+  unset DISPLAY
+fi
 # Under an emulator the validator's time limits stretch (see emulate-i386.sh).
 export ORBITRIX_TIME_SCALE="${ORBITRIX_TIME_SCALE:-$("$root/scripts/emulate-i386.sh" time-scale)}"
 mkdir -p "$(dirname "$WINEPREFIX")"
@@ -16,4 +29,14 @@ mkdir -p "$(dirname "$WINEPREFIX")"
   flock 9
   [ -f "$WINEPREFIX/system.reg" ] || wineboot -i >/dev/null 2>&1 || true
 ) 9>"$WINEPREFIX.lock"
-exec wine "$@"
+if [ -z "$display" ]; then exec wine "$@"; fi
+# Every program of a Wine session draws through the display of the one that
+# started it, or through none: a program with windows waits for a session
+# already running to end (about 3 s after its last program), and its own
+# session ends before this returns, so that no later program finds the
+# display gone.
+wineserver -w
+status=0
+wine "$@" || status=$?
+wineserver -w
+exit $status
