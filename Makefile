@@ -34,7 +34,8 @@ test-optimised: setup-optimised
 	cmake --build --preset optimised
 	ctest --preset optimised
 
-test-windows: setup-windows
+# With the host window's test, on a display of its own (setup-window).
+test-windows: setup-windows setup-window
 	cmake --preset windows >/dev/null
 	cmake --build --preset windows
 	ctest --preset windows
