@@ -297,11 +297,14 @@ void HostWindow::Send(Pane& pane, const char* event, uint32_t buttons) {
   host_.ClearLog();
   pane.answer = s.result;
   // The host draws the view anew after each of its events, and all of them
-  // when the plug-in asks: the step goes out once the screen shows it.
+  // when the plug-in asks: the step goes out once the screen shows it. (Wine
+  // copies what a program drew to the X display when it waits for messages,
+  // here for no time at all.)
   InvalidateRect(pane.hwnd, nullptr, FALSE);
   InvalidateRect(main_, &pane.status, FALSE);
   for (const Pane& p : panes_) UpdateWindow(p.hwnd);
   UpdateWindow(main_);
+  MsgWaitForMultipleObjects(0, nullptr, FALSE, 0, QS_ALLINPUT);
   sink_(s);
 }
 
