@@ -58,8 +58,8 @@ demo: setup-windows
 	scripts/wine-run.sh build/windows/orbitrix-sim.exe --svg build/demo.svg examples/tour.session
 	@echo "wrote build/demo.svg"
 
-# The simulated host in a window on the desktop ($$DISPLAY), the freshly
-# built module in it, turned by the mouse.
+# The simulated host in a window on the desktop that DISPLAY names, the
+# freshly built module in it, turned by the mouse.
 host: setup-windows setup-window
 	cmake --preset windows >/dev/null
 	cmake --build --preset windows --target orbitrix orbitrix-host

@@ -30,11 +30,11 @@ mkdir -p "$(dirname "$WINEPREFIX")"
   [ -f "$WINEPREFIX/system.reg" ] || wineboot -i >/dev/null 2>&1 || true
 ) 9>"$WINEPREFIX.lock"
 if [ -z "$display" ]; then exec wine "$@"; fi
-# Every program of a Wine session draws through the display of the one that
-# started it, or through none: a program with windows waits for a session
-# already running to end (about 3 s after its last program), and its own
-# session ends before this returns, so that no later program finds the
-# display gone.
+# A Wine session started by a program without a display has no windows for
+# the programs that join it later. So a program with windows waits for a
+# session running in the prefix to end (about 3 s after its last program),
+# and its own session ends before this returns: no later program joins one
+# whose display may be gone.
 wineserver -w
 status=0
 wine "$@" || status=$?

@@ -32,10 +32,9 @@ inline constexpr Export kExports[] = {
 Plugin LinkedPlugin();
 
 // Windows builds: loads the module at path (with / or \ between folders) and
-// looks up every export. On
-// failure returns false with a message that names the module and says what
-// is wrong with it in words: no such file, not a 32-bit Windows DLL, a
-// missing export.
+// looks up every export. On failure returns false with a message that names
+// the module and says what is wrong with it in words: no such file, not a
+// 32-bit Windows DLL, a missing export.
 bool LoadPlugin(const std::string& path, Plugin* plugin, std::string* error);
 void UnloadPlugin(Plugin* plugin);
 

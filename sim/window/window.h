@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "host/abi.h"
 #include "sim/host/host.h"
 #include "sim/session/session.h"
 

@@ -224,9 +224,9 @@ def run(s, docs):
                    env=s.env, stdout=subprocess.DEVNULL, check=True, timeout=15 * SCALE)
     window = where["window"]
 
-    def middle(name, dx=0, dy=0):
+    def middle(name):
         x, y, w, h = where[name]
-        return x + w // 2 + dx, y + h // 2 + dy
+        return x + w // 2, y + h // 2
 
     # The registered labels, converted from code page 932 by Windows.
     text = s.text()
@@ -274,7 +274,7 @@ def run(s, docs):
 
     # With Ctrl held at the release: 185, -7 snaps to 180, 0, shown in
     # parallel projection.
-    before = s.shot()
+    released = s.shot()
     s.xdo("mousedown", 1)
     s.step("the press", view=1, event="press", x=x + 60, y=y - 15, result=0, state=1)
     s.xdo("mousemove", x + 155, y - 27)
@@ -282,7 +282,7 @@ def run(s, docs):
     check((m.heading, m.pitch) == ("185", "-7"), m)
     status = where["status 1"]
     before = s.shot_when("view 1 turned on the screen",
-                         lambda i: i.region(status) != before.region(status))
+                         lambda i: i.region(status) != released.region(status))
     before.save(s.out / "before-snap.png", window)
     s.xdo("keydown", "ctrl")
     s.xdo("mouseup", 1)
