@@ -2,8 +2,8 @@
 # lacks (scripts/setup.sh, as root or with sudo): `make dll` the cross
 # compiler alone, `make play` the WebAssembly build and the page's packages,
 # `make test` everything.
-.PHONY: dll test test-native test-optimised test-windows test-web test-setup demo release play \
-        clean
+.PHONY: dll test test-native test-optimised test-windows test-web test-setup demo host release \
+        play clean
 
 setup-%:
 	@bash scripts/setup.sh $*
@@ -34,7 +34,8 @@ test-optimised: setup-optimised
 	cmake --build --preset optimised
 	ctest --preset optimised
 
-test-windows: setup-windows
+# With the host window's test, on a display of its own (setup-window).
+test-windows: setup-windows setup-window
 	cmake --preset windows >/dev/null
 	cmake --build --preset windows
 	ctest --preset windows
@@ -56,6 +57,13 @@ demo: setup-windows
 	cmake --build --preset windows --target orbitrix orbitrix-sim
 	scripts/wine-run.sh build/windows/orbitrix-sim.exe --svg build/demo.svg examples/tour.session
 	@echo "wrote build/demo.svg"
+
+# The simulated host in a window on the desktop that DISPLAY names, the
+# freshly built module in it, turned by the mouse.
+host: setup-windows setup-window
+	cmake --preset windows >/dev/null
+	cmake --build --preset windows --target orbitrix orbitrix-host
+	scripts/wine-run.sh --display build/windows/orbitrix-host.exe
 
 # The downloadable release: dist/orbitrix-<version>-win32.zip and
 # dist/SHA256SUMS, the same bytes from any clone (see README.md, Releases).

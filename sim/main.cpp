@@ -16,6 +16,7 @@
 #include "sim/report/svg.h"
 #include "sim/report/trace.h"
 #include "sim/session/session.h"
+#include "sim/text/cp932.h"
 #include "sim/validate/validate.h"
 
 namespace {
@@ -48,18 +49,6 @@ const char kHelp[] =
 int Fail(const std::string& message) {
   std::fprintf(stderr, "orbitrix-sim: %s\n", message.c_str());
   return 2;
-}
-
-std::string Utf8FromCp932(const char* text) {
-  const int wide = MultiByteToWideChar(932, 0, text, -1, nullptr, 0);
-  if (wide <= 0) return text;
-  std::wstring w(static_cast<size_t>(wide), L'\0');
-  MultiByteToWideChar(932, 0, text, -1, w.data(), wide);
-  const int bytes = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string u(static_cast<size_t>(bytes), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, u.data(), bytes, nullptr, nullptr);
-  u.resize(static_cast<size_t>(bytes) - 1);
-  return u;
 }
 
 void Print(const std::string& s) { std::fwrite(s.data(), 1, s.size(), stdout); }
@@ -106,8 +95,6 @@ int main(int argc, char** argv) {
   error = sim::CheckScreen(session, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
   if (!error.empty()) return Fail(error);
 
-  for (char& c : pluginPath)
-    if (c == '/') c = '\\';
   sim::Plugin plugin{};
   if (!sim::LoadPlugin(pluginPath, &plugin, &error)) return Fail(error);
   int failed = 0, expectations = 0;
@@ -115,7 +102,7 @@ int main(int argc, char** argv) {
     sim::Host host(plugin);
     if (!host.Start())
       return Fail(pluginPath + ": refused the host or did not register its tool and options");
-    const sim::Registered registered = sim::Describe(host, Utf8FromCp932);
+    const sim::Registered registered = sim::Describe(host, sim::Utf8FromCp932);
     Print(json ? sim::RegisteredJson(registered) : sim::RegisteredText(registered));
     if (!json)
       Print(std::string("\nsession ").append(sessionPath).append("\n") + sim::TraceHeading());

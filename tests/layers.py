@@ -23,6 +23,8 @@ ROOMS = {
     "sim/session": ["host", "sim/text", "sim/rules", "sim/host"],
     "sim/report": ["host", "sim/text", "sim/rules", "sim/host", "sim/session"],
     "sim/validate": ["host", "sim/text", "sim/rules", "sim/host", "sim/session"],
+    # orbitrix-host, the simulated host in a window.
+    "sim/window": ["host", "sim/text", "sim/rules", "sim/host", "sim/session", "sim/report"],
     # orbitrix-sim and orbitrix-play themselves.
     "sim": ["host", "sim/text", "sim/rules", "sim/host", "sim/session", "sim/report",
             "sim/validate"],

@@ -115,28 +115,30 @@ void Host::SetOption(int i, uint8_t value) {
   if (GuiOptionRecord* record = option(i)) record->value = value;
 }
 
-int32_t Host::Press(ViewHandle view, uint32_t buttons, uint32_t refreshTarget) {
+int32_t Host::Press(ViewHandle view, uint32_t buttons, uint32_t refreshTarget,
+                    unsigned char* context) {
   return plugin_.ToolMouseButton(0, 0, kToolId.word0, kToolId.word1, 0, 0, 1, buttons, view,
-                                 refreshTarget, context_.data());
+                                 refreshTarget, own(context));
 }
 
-int32_t Host::Release(ViewHandle view, uint32_t buttons, uint32_t refreshTarget) {
+int32_t Host::Release(ViewHandle view, uint32_t buttons, uint32_t refreshTarget,
+                      unsigned char* context) {
   return plugin_.ToolMouseButton(0, 0, kToolId.word0, kToolId.word1, 0, 0, 0, buttons, view,
-                                 refreshTarget, context_.data());
+                                 refreshTarget, own(context));
 }
 
-int32_t Host::Move(ViewHandle view, uint32_t buttons) {
+int32_t Host::Move(ViewHandle view, uint32_t buttons, unsigned char* context) {
   return plugin_.ToolMouseMove(0, 0, kToolId.word0, kToolId.word1, 0, 0, buttons, view, 0,
-                               context_.data());
+                               own(context));
 }
 
-uint8_t Host::Switch() {
-  return plugin_.ToolSwitch(0, 0, kToolId.word0, kToolId.word1, 0, 0, context_.data());
+uint8_t Host::Switch(unsigned char* context) {
+  return plugin_.ToolSwitch(0, 0, kToolId.word0, kToolId.word1, 0, 0, own(context));
 }
 
-int32_t Host::dragState() const {
+int32_t DragState(const unsigned char* context) {
   int32_t state;
-  std::memcpy(&state, context_.data() + kDragStateByte, sizeof state);
+  std::memcpy(&state, context + kDragStateByte, sizeof state);
   return state;
 }
 
@@ -199,6 +201,7 @@ int32_t Host::refreshViews(uint32_t target, int32_t which) {
   log.push_back({kRefreshViews,
                  {target, static_cast<uint32_t>(which)},
                  "RefreshViews(" + Hex(target) + "," + std::to_string(which) + ")"});
+  if (onRefresh) onRefresh(target);
   return 1;
 }
 

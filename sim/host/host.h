@@ -11,6 +11,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -73,6 +74,9 @@ struct Call {
 constexpr size_t kContextBytes = 64;
 constexpr size_t kDragStateByte = 18;
 
+// The drag state in a context record.
+int32_t DragState(const unsigned char* context);
+
 struct Registration {
   uint32_t idWord0, idWord1, hostArg1, hostArg2, kind;
   const void* record;
@@ -101,14 +105,20 @@ class Host {
   orbitrix::GuiOptionRecord* option(int i) const;
   void SetOption(int i, uint8_t value);
 
-  // Tool events for our tool id; the context is the host's own record.
-  int32_t Press(ViewHandle view, uint32_t buttons = 1, uint32_t refreshTarget = 0x7E);
-  int32_t Release(ViewHandle view, uint32_t buttons = 1, uint32_t refreshTarget = 0x7E);
-  int32_t Move(ViewHandle view, uint32_t buttons = 1);
-  uint8_t Switch();
-  int32_t dragState() const;
+  // Tool events for our tool id. They carry the host's own context record,
+  // or the one given: a host with a context for each view passes the view's.
+  int32_t Press(ViewHandle view, uint32_t buttons = 1, uint32_t refreshTarget = 0x7E,
+                unsigned char* context = nullptr);
+  int32_t Release(ViewHandle view, uint32_t buttons = 1, uint32_t refreshTarget = 0x7E,
+                  unsigned char* context = nullptr);
+  int32_t Move(ViewHandle view, uint32_t buttons = 1, unsigned char* context = nullptr);
+  uint8_t Switch(unsigned char* context = nullptr);
+  int32_t dragState() const { return DragState(context_.data()); }
   void setDragState(int32_t state);
   unsigned char* context() { return context_.data(); }
+
+  // Called with the refresh target whenever the plug-in asks for a redraw.
+  std::function<void(uint32_t target)> onRefresh;
 
   const Plugin& plugin() const { return plugin_; }
   std::vector<Call> log;
@@ -131,6 +141,9 @@ class Host {
   std::map<ViewHandle, View> views_;
   std::array<unsigned char, kContextBytes> context_{};
   Host* previous_;
+
+  // The context an event carries: the one given, or the host's own.
+  unsigned char* own(unsigned char* context) { return context ? context : context_.data(); }
 };
 
 // The services' addresses, by slot: the six real ones, traps elsewhere.

@@ -31,10 +31,10 @@ inline constexpr Export kExports[] = {
 // Native builds: the plug-in's code linked into this program.
 Plugin LinkedPlugin();
 
-// Windows builds: loads the module at path and looks up every export. On
-// failure returns false with a message that names the module and says what
-// is wrong with it in words: no such file, not a 32-bit Windows DLL, a
-// missing export.
+// Windows builds: loads the module at path (with / or \ between folders) and
+// looks up every export. On failure returns false with a message that names
+// the module and says what is wrong with it in words: no such file, not a
+// 32-bit Windows DLL, a missing export.
 bool LoadPlugin(const std::string& path, Plugin* plugin, std::string* error);
 void UnloadPlugin(Plugin* plugin);
 

@@ -27,7 +27,10 @@ std::string Refusal(const std::string& path, DWORD error) {
 
 }  // namespace
 
-bool LoadPlugin(const std::string& path, Plugin* plugin, std::string* error) {
+bool LoadPlugin(const std::string& given, Plugin* plugin, std::string* error) {
+  std::string path = given;
+  for (char& c : path)
+    if (c == '/') c = '\\';
   HMODULE module = LoadLibraryA(path.c_str());
   if (!module) {
     *error = path + ": " + Refusal(path, GetLastError());

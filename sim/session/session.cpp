@@ -299,6 +299,21 @@ std::string CheckScreen(const Session& session, int32_t width, int32_t height) {
   return "";
 }
 
+void Send(Host& host, Step& s, unsigned char* context, uint32_t refreshTarget) {
+  s.headingBefore = host.view(s.view).heading();
+  s.pitchBefore = host.view(s.view).pitch();
+  const size_t logged = host.log.size();
+  if (s.event == "press") s.result = host.Press(s.view, s.buttons, refreshTarget, context);
+  if (s.event == "move") s.result = host.Move(s.view, s.buttons, context);
+  if (s.event == "release") s.result = host.Release(s.view, s.buttons, refreshTarget, context);
+  if (s.event == "switch") s.result = host.Switch(context);
+  const View& after = host.view(s.view);
+  s.state = DragState(context);
+  s.heading = after.heading(), s.pitch = after.pitch();
+  s.tempOrtho = TempOrtho(after);
+  for (size_t i = logged; i < host.log.size(); ++i) s.calls.push_back(host.log[i].text);
+}
+
 int PlaySession(const Session& session, Host& host, const std::function<void(const Step&)>& sink) {
   bool ctrl = false;
   int32_t lastResult = 0;
@@ -327,21 +342,10 @@ int PlaySession(const Session& session, Host& host, const std::function<void(con
         s.event = kNames[c.kind - Command::kPress];
         s.view = c.view;
         s.x = c.x, s.y = c.y, s.buttons = c.buttons, s.ctrl = ctrl;
-        s.headingBefore = host.view(c.view).heading();
-        s.pitchBefore = host.view(c.view).pitch();
-        const size_t logged = host.log.size();
         SetCtrl(ctrl);
         if (c.kind != Command::kSwitch) SetCursor(c.x, c.y);
-        if (c.kind == Command::kPress) s.result = host.Press(c.view, c.buttons);
-        if (c.kind == Command::kMove) s.result = host.Move(c.view, c.buttons);
-        if (c.kind == Command::kRelease) s.result = host.Release(c.view, c.buttons);
-        if (c.kind == Command::kSwitch) s.result = host.Switch();
+        Send(host, s, host.context());
         lastResult = s.result;
-        const View& after = host.view(c.view);
-        s.state = host.dragState();
-        s.heading = after.heading(), s.pitch = after.pitch();
-        s.tempOrtho = TempOrtho(after);
-        for (size_t i = logged; i < host.log.size(); ++i) s.calls.push_back(host.log[i].text);
         sink(s);
         break;
       }

@@ -70,6 +70,12 @@ struct Step {
   std::string failure;                   // expect: "" when it held
 };
 
+// Sends the tool event that step names (press, move, release or switch, to
+// step.view with step.buttons) through the host with the given context record,
+// and fills in what it did. The cursor and Ctrl are wherever the system has
+// them: step's x, y and ctrl only say where.
+void Send(Host& host, Step& step, unsigned char* context, uint32_t refreshTarget = 0x7E);
+
 // Plays the session on a started host, handing each step to sink as it
 // happens. Answers the number of expectations that failed.
 int PlaySession(const Session& session, Host& host, const std::function<void(const Step&)>& sink);

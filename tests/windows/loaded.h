@@ -10,10 +10,7 @@
 
 inline std::string PluginPath() {
   const char* env = std::getenv("ORBITRIX_PLUGIN");
-  std::string path = env ? env : "dist/orbitrix.mcp";
-  for (char& c : path)
-    if (c == '/') c = '\\';
-  return path;
+  return env ? env : "dist/orbitrix.mcp";
 }
 
 inline const sim::Plugin& LoadedPlugin() {
