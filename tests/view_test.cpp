@@ -143,6 +143,21 @@ TEST_F(ReaderTest, BothBytesOfATwoByteValueCount) {
   }
 }
 
+// A host that says it delivered a value it never wrote (its value is longer
+// than the size it answered) gives an empty value: 0, whatever an earlier
+// read left in the buffer, on the stack and from the heap.
+TEST_F(ReaderTest, AValueTheHostSaysItDeliveredButNeverWroteReadsAsEmpty) {
+  for (int32_t size : {2, 64, 200}) {
+    uv() = sim::Value(std::string(size > 64 ? 199 : 63, '9'));
+    EXPECT_EQ(Read("UV", -1), INT_MAX) << size;
+    uv().value = std::string(static_cast<size_t>(size) + 5, '7');
+    uv().sizeAnswer = size;
+    uv().valueAnswer = 1;
+    EXPECT_EQ(Read("UV", -1), 0) << size;
+    EXPECT_EQ(Read("UV", -1), 0) << size << ", again";
+  }
+}
+
 TEST_F(ReaderTest, ASizeTheHeapCannotSupplyGivesTheFallbackWithoutTheValueQuery) {
   uv().value = "1";
   uv().sizeAnswer = INT_MAX;

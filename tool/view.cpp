@@ -1,6 +1,7 @@
 #include "tool/view.h"
 
 #include <cstdlib>
+#include <cstring>
 
 namespace orbitrix {
 
@@ -31,15 +32,18 @@ int32_t ReadViewAttributeInt(const ToolServices& host, ViewHandle view, const ch
   // Every real view answers a digit and its NUL: a value that fits here takes
   // nothing from the heap, so an ordinary event never allocates.
   char local[64];
-  // malloc and no destructor: operator new, or an object to clean up if the
+  // calloc and no destructor: operator new, or an object to clean up if the
   // host call unwinds, would draw the C++ runtime's exception support into the
   // module, and that keeps a thread, an event, a TLS index and some heap for
   // good at every load and unload. A host call cannot unwind through the
   // host's own frames on this platform anyway.
+  // The buffer starts empty: a host that says it delivered a value it never
+  // wrote gives an empty one, read as 0, not what an earlier read left there.
   char* const buffer = static_cast<size_t>(n) <= sizeof local
                            ? local
-                           : static_cast<char*>(std::malloc(static_cast<size_t>(n)));
+                           : static_cast<char*>(std::calloc(static_cast<size_t>(n), 1));
   if (!buffer) return fallback;
+  if (buffer == local) std::memset(local, 0, static_cast<size_t>(n));
   int32_t result = fallback;
   if (host.getViewAttribute(view, key, buffer, n) > 0) {
     // The answer of every real view, a digit and its NUL, told at once: it
