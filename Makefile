@@ -40,6 +40,10 @@ test-windows: setup-windows setup-window
 	cmake --build --preset windows
 	ctest --preset windows
 
+# The page's tests run on the Node.js that web/package-lock.json pins, the same
+# on every machine: Playwright takes Node 20, and Debian 12's own is 18.
+WEB_NODE := web/node_modules/.bin/node
+
 # The plug-in as WebAssembly: the session player's traces against the native
 # player's, the page's JavaScript host against the simulated host, the page's
 # server, and the page itself in headless Chromium.
@@ -47,7 +51,7 @@ test-web: setup-web
 	cmake --preset native >/dev/null
 	cmake --build --preset native --target orbitrix-play
 	$(MAKE) --no-print-directory -f web/web.mk site player
-	node --test web/test/traces.test.mjs web/test/texts.test.mjs web/test/serve.test.mjs \
+	$(WEB_NODE) --test web/test/traces.test.mjs web/test/texts.test.mjs web/test/serve.test.mjs \
 		web/test/browser.test.mjs
 
 # Plays the tour at the freshly built module under Wine: its trace on the
