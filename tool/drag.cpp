@@ -12,25 +12,6 @@ DragAnchor gDragAnchor;
 
 namespace {
 
-// The travel between any two int32_t positions is exact in a double, and
-// the sum is rounded once, to single precision.
-float Turned(float anchor, int32_t from, int32_t to) {
-  return static_cast<float>(static_cast<double>(to) - static_cast<double>(from) + anchor);
-}
-
-}  // namespace
-
-Angles Turn(const DragAnchor& anchor, sys::Point p, bool limitPitch) {
-  float pitch = Turned(anchor.pitch, anchor.y, p.y);
-  if (limitPitch) {
-    if (pitch < -90.0f) pitch = -90.0f;
-    if (pitch > 90.0f) pitch = 90.0f;
-  }
-  return {Turned(anchor.heading, anchor.x, p.x), pitch};
-}
-
-namespace {
-
 enum class Event { kPress, kMove, kRelease };
 
 // Whether the services the event calls are all bound.
@@ -88,7 +69,23 @@ int32_t Move(const ToolServices& host, ViewHandle view, uint32_t buttons, void* 
   return 0;
 }
 
+// One angle of a move: the travel between any two int32_t positions is
+// exact in a double, to which the anchor is added before the sum is rounded
+// to single precision.
+float Turned(float anchor, int32_t from, int32_t to) {
+  return static_cast<float>(static_cast<double>(to) - static_cast<double>(from) + anchor);
+}
+
 }  // namespace
+
+Angles Turn(const DragAnchor& anchor, sys::Point p, bool limitPitch) {
+  float pitch = Turned(anchor.pitch, anchor.y, p.y);
+  if (limitPitch) {
+    if (pitch < -90.0f) pitch = -90.0f;
+    if (pitch > 90.0f) pitch = 90.0f;
+  }
+  return {Turned(anchor.heading, anchor.x, p.x), pitch};
+}
 
 }  // namespace orbitrix
 
