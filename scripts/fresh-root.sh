@@ -42,10 +42,22 @@ command=("$@")
 command -v debootstrap >/dev/null || "$root/scripts/apt-install.sh" debootstrap
 # The handler registered for this run is taken away again after it.
 registered=0
-mounts=()
+# The machine's /dev, /proc and /sys are mounted in the root while it runs.
+# They must be gone before anything deletes the root: a deletion through the
+# /dev mounted there would delete the machine's own devices. What the command
+# left running in the root (a Wine session waits 30 s for its next program)
+# would keep them busy, so it ends first, and what is still busy is detached.
+mounts_in() { awk -v d="$1/" 'index($2, d) == 1 { print $2 }' /proc/mounts | sort -r; }
+unmount_all() {
+  local p m
+  for p in /proc/[0-9]*; do
+    [ "$(readlink "$p/root" 2>/dev/null)" != "$dir" ] || kill -9 "${p##*/}" 2>/dev/null || true
+  done
+  for m in $(mounts_in "$dir"); do umount "$m" 2>/dev/null || umount -l "$m"; done
+  [ -z "$(mounts_in "$dir")" ] || die "still mounted in $dir: $(mounts_in "$dir" | tr '\n' ' ')"
+}
 cleanup() {
-  local i
-  for ((i = ${#mounts[@]} - 1; i >= 0; i--)); do umount -R "${mounts[i]}" 2>/dev/null || true; done
+  unmount_all
   if [ "$registered" = 1 ]; then "$root/scripts/emulate-i386.sh" remove; fi
 }
 trap cleanup EXIT
@@ -65,6 +77,7 @@ deb http://deb.debian.org/debian $suite-updates main
 deb http://deb.debian.org/debian-security $suite-security main
 EOF
 fi
+unmount_all  # what an interrupted run left
 cp /etc/resolv.conf "$dir/etc/resolv.conf"
 # Certificate authorities this machine adds to Debian's own (a network that
 # inspects its traffic has one): the root trusts them as this machine does.
@@ -74,10 +87,8 @@ if compgen -G "/usr/local/share/ca-certificates/*.crt" >/dev/null; then
   chroot "$dir" update-ca-certificates >/dev/null
 fi
 
-mount -t proc proc "$dir/proc" && mounts+=("$dir/proc")
-for m in sys dev; do
-  mount --rbind "/$m" "$dir/$m" && mount --make-rslave "$dir/$m" && mounts+=("$dir/$m")
-done
+mount -t proc proc "$dir/proc"
+for m in sys dev; do mount --rbind "/$m" "$dir/$m" && mount --make-rslave "$dir/$m"; done
 
 rm -rf "$dir/root/orbitrix"
 git clone --quiet "$root" "$dir/root/orbitrix"
