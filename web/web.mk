@@ -59,7 +59,13 @@ BUNDLE_FLAGS := --bundle --minify --format=esm --charset=utf8 --legal-comments=e
 .PHONY: site player
 site: $(SITE) $(SITE:=.gz)
 	@find $(OUT)/site -mindepth 1 $(foreach f,$(SITE) $(SITE:=.gz),! -path $(f)) -delete
-player: $(OUT)/orbitrix-play.js
+player: $(OUT)/orbitrix-play.js $(OUT)/package.json
+
+# Node reads the player (CommonJS) and the module's glue (an ES module) here
+# by their syntax, whatever a package.json in a folder above the checkout says.
+$(OUT)/package.json:
+	@mkdir -p $(dir $@)
+	echo '{}' >$@
 
 $(OUT)/obj/%.o: %.cpp
 	@mkdir -p $(dir $@)
