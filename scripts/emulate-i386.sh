@@ -25,6 +25,7 @@
 #   scripts/emulate-i386.sh remove   unregisters the handler, now and at boot
 set -euo pipefail
 
+root=$(cd "$(dirname "$0")/.." && pwd)
 name=qemu-i386
 binfmt=/proc/sys/fs/binfmt_misc
 persist=/etc/binfmt.d/$name.conf
@@ -56,22 +57,14 @@ handler() {
   return 1
 }
 
-# How this machine runs a 32-bit program: "native", "emulated" (by
-# qemu-user, where the ptrace system call does not exist at all), "none", or
-# "unbuilt" where no 32-bit program can be built yet. A chroot may not see
-# the binfmt_misc entry of the machine around it, which runs its 32-bit
-# programs all the same, so the program itself is asked.
+# How this machine runs a 32-bit program: "native", "emulated" (qemu-user,
+# asked as the tests ask it, tests/emulation.h), "none", or "unbuilt" where
+# no 32-bit program can be built yet.
 probe() {
   local dir how=unbuilt status=0
   dir=$(mktemp -d)
-  cat >"$dir/probe.c" <<'EOF'
-#include <errno.h>
-#include <sys/ptrace.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-int main(void) { return syscall(SYS_ptrace, PTRACE_PEEKUSER, 0, 0, 0) == -1 && errno == ENOSYS ? 3 : 0; }
-EOF
-  if gcc -m32 "$dir/probe.c" -o "$dir/probe" 2>/dev/null; then
+  printf '#include "tests/emulation.h"\nint main() { return UnderQemuUser() ? 3 : 0; }\n' >"$dir/probe.cpp"
+  if g++ -m32 -I"$root" "$dir/probe.cpp" -o "$dir/probe" 2>/dev/null; then
     (cd / && timeout 60 "$dir/probe") 2>/dev/null || status=$?
     case $status in 0) how=native ;; 3) how=emulated ;; *) how=none ;; esac
   fi
@@ -79,8 +72,15 @@ EOF
   echo "$how"
 }
 
+# A chroot may not see the binfmt_misc entry of the machine around it, which
+# runs its 32-bit programs all the same: there a program is asked. Elsewhere
+# the entry tells, at no cost to each Wine program that asks.
 mode() {
-  if handler >/dev/null || [ "$(probe)" = emulated ]; then echo emulated; else echo native; fi
+  if handler >/dev/null || { [ ! / -ef /proc/1/root ] && [ "$(probe)" = emulated ]; }; then
+    echo emulated
+  else
+    echo native
+  fi
 }
 
 # Measured on a 2-core machine: the native suite runs 3.6 times slower under
@@ -122,7 +122,7 @@ Pin-Priority: 500
 EOF
   fi
   # The binfmt package's own registration is left out: ours is made below.
-  "$(dirname "$0")/apt-install.sh" --no-install-recommends qemu-user ||
+  "$root/scripts/apt-install.sh" --no-install-recommends qemu-user ||
     die "qemu-user could not be installed"
   qemu_new_enough || die "qemu-user was installed but qemu-i386 is still older than $min_qemu"
   did="installed qemu-user $(dpkg-query -W -f='${Version}' qemu-user), "
