@@ -14,10 +14,11 @@
 #if defined(__SANITIZE_ADDRESS__)
 #include "tests/emulation.h"
 
+#define ORBITRIX_ASAN_OPTIONS \
+  "allocator_may_return_null=1:max_allocation_size_mb=256:detect_stack_use_after_return=0"
+
 extern "C" const char* __asan_default_options() {
-  return UnderQemuUser() ? "allocator_may_return_null=1:max_allocation_size_mb=256:"
-                           "detect_stack_use_after_return=0:detect_leaks=0"
-                         : "allocator_may_return_null=1:max_allocation_size_mb=256:"
-                           "detect_stack_use_after_return=0:detect_leaks=1";
+  return UnderQemuUser() ? ORBITRIX_ASAN_OPTIONS ":detect_leaks=0"
+                         : ORBITRIX_ASAN_OPTIONS ":detect_leaks=1";
 }
 #endif
