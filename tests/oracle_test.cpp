@@ -8,7 +8,7 @@
 #include <cmath>
 #include <limits>
 
-#include "tool/snap.h"
+#include "tool/angles.h"
 
 namespace {
 

@@ -1,11 +1,10 @@
 // Snapping on release, and a whole drag from press to the next press.
-#include "tool/snap.h"
-
 #include <cmath>
 #include <limits>
 
 #include "host/module.h"
 #include "tests/tool_fixture.h"
+#include "tool/angles.h"
 
 using namespace orbitrix;
 

@@ -3,6 +3,7 @@
 #include "tool/drag.h"
 
 #include "host/options.h"
+#include "tool/angles.h"
 #include "tool/snap.h"
 #include "tool/view.h"
 
@@ -61,7 +62,8 @@ int32_t Move(const ToolServices& host, ViewHandle view, uint32_t buttons, void* 
   CameraValues camera = ReadCamera(host, view);
   sys::Point cursor;
   if (!sys::CursorPos(&cursor)) return 0;
-  const Angles turned = Turn(gDragAnchor, cursor, LimitPitch());
+  const Angles turned = Turn({gDragAnchor.heading, gDragAnchor.pitch},
+                             {gDragAnchor.x, gDragAnchor.y}, {cursor.x, cursor.y}, LimitPitch());
   camera.setHeading(turned.heading);
   camera.setPitch(turned.pitch);
   WriteCamera(host, view, camera);
@@ -69,23 +71,7 @@ int32_t Move(const ToolServices& host, ViewHandle view, uint32_t buttons, void* 
   return 0;
 }
 
-// One angle of a move: the travel between any two int32_t positions is
-// exact in a double, to which the anchor is added before the sum is rounded
-// to single precision.
-float Turned(float anchor, int32_t from, int32_t to) {
-  return static_cast<float>(static_cast<double>(to) - static_cast<double>(from) + anchor);
-}
-
 }  // namespace
-
-Angles Turn(const DragAnchor& anchor, sys::Point p, bool limitPitch) {
-  float pitch = Turned(anchor.pitch, anchor.y, p.y);
-  if (limitPitch) {
-    if (pitch < -90.0f) pitch = -90.0f;
-    if (pitch > 90.0f) pitch = 90.0f;
-  }
-  return {Turned(anchor.heading, anchor.x, p.x), pitch};
-}
 
 }  // namespace orbitrix
 

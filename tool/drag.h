@@ -1,5 +1,5 @@
-// The drag: its state in the host's tool context, the module-wide anchor,
-// and where a move turns the camera.
+// The drag: its state in the host's tool context and the module-wide
+// anchor.
 #pragma once
 
 #include <cstdint>
@@ -37,16 +37,5 @@ struct DragAnchor {
 };
 
 extern DragAnchor gDragAnchor;
-
-struct Angles {
-  float heading, pitch;
-};
-
-// Where a move turns the camera, the cursor now at p: each angle the
-// anchor's plus the cursor's travel since the press, one degree a pixel, x
-// for the heading and y for the pitch, the sum rounded to single precision;
-// with limitPitch, a pitch below -90 then becomes -90 and one above 90
-// becomes 90, and not a number passes.
-Angles Turn(const DragAnchor& anchor, sys::Point p, bool limitPitch);
 
 }  // namespace orbitrix

@@ -5,16 +5,27 @@
 // pattern as the anchor's heading and pitch, with the pitch limit alone and
 // then moved by a travel the pattern gives (one pattern in eight moved
 // between two positions anywhere in the int32_t range, beyond what a float
-// holds exactly), the limit on or off. It is built as the module's code is
-// (optimised, SSE2, no sanitizers), so what it holds is what ships; the
-// page runs the same code.
+// holds exactly), the limit on or off.
 //
-//   every_float [--whole | --spread]
+// It is built twice, with the module's flags (optimised, SSE2, no
+// sanitizers, no contraction into fused multiply-adds): as the module's
+// 32-bit code, and as the build machine's own 64-bit program, which runs all
+// 2^32 patterns on every machine. The 64-bit run proves the module's
+// arithmetic because both are IEEE single and double arithmetic done by
+// SSE2 instructions, rounded as written: no excess precision (x87), no
+// contraction, no fast-math. Building either with x87 arithmetic, fast-math
+// or FMA contraction would break that, and the two then disagree: the
+// 32-bit build checks what ships, and its results must match the 64-bit
+// build's bit for bit on the patterns both run (the digest).
 //
-// By default every pattern where 32-bit code runs on the processor (about
-// 80 s on two cores), and under qemu-user, where the whole would take about
-// half an hour, an evenly spread subset with every pattern close to the
-// rules' edges; the first line says which ran. Exits 1 on any difference.
+//   every_float [--whole | --spread] [--write-digest FILE | --compare-digest FILE]
+//
+// By default every pattern, except for the 32-bit build under qemu-user,
+// where the whole would take about half an hour: there an evenly spread
+// subset with every pattern close to the rules' edges; the first line says
+// which ran. Every run also digests the results on that subset; the 64-bit
+// run writes its digest, the 32-bit run holds its own to it. Exits 1 on any
+// difference.
 #include <algorithm>
 #include <atomic>
 #include <bit>
@@ -23,14 +34,19 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "sim/rules/oracle.h"
+#include "tool/angles.h"
+#if defined(__i386__)
 #include "tests/emulation.h"
-#include "tool/drag.h"
-#include "tool/snap.h"
+#else
+bool UnderQemuUser() { return false; }
+#endif
 
 namespace {
 
@@ -42,7 +58,7 @@ uint32_t BitsOf(float a) { return std::bit_cast<uint32_t>(a); }
 // apart, and for one pattern in eight between two positions anywhere in the
 // int32_t range, a travel of up to 2^32 pixels.
 struct Travel {
-  orbitrix::sys::Point from, to;
+  orbitrix::Pixel from, to;
 };
 
 Travel TravelOf(Bits b) {
@@ -55,30 +71,63 @@ Travel TravelOf(Bits b) {
   return {{300, -5}, {300 + dx, dy - 5}};
 }
 
+// What the tool made of one pattern.
+struct Results {
+  bool near;
+  float snapped;
+  orbitrix::Angles unmoved, moved;
+};
+
+Results Tool(Bits b) {
+  const float a = std::bit_cast<float>(b);
+  const Travel t = TravelOf(b);
+  // A press with this angle for both heading and pitch: the pitch through
+  // the limit unmoved; then moved, with the limit on or off.
+  const Results r{orbitrix::IsNearRightAngle(a), orbitrix::RoundToRightAngle(a),
+                  orbitrix::Turn({a, a}, {0, 0}, {0, 0}, true),
+                  orbitrix::Turn({a, a}, t.from, t.to, b & 1)};
+  return r;
+}
+
 bool Same(orbitrix::Angles got, float heading, float pitch) {
   return BitsOf(got.heading) == BitsOf(heading) && BitsOf(got.pitch) == BitsOf(pitch);
 }
 
-// What went wrong for one pattern, or null; counts the near ones.
-const char* Check(Bits b, uint64_t* near) {
+// What differs from the rules for one pattern, or null.
+const char* Wrong(Bits b, const Results& r) {
   using sim::Limited, sim::Turned;
   const float a = std::bit_cast<float>(b);
-  const bool isNear = orbitrix::IsNearRightAngle(a);
-  *near += isNear;
-  if (isNear != sim::NearRightAngle(a)) return "IsNearRightAngle";
-  if (BitsOf(orbitrix::RoundToRightAngle(a)) != BitsOf(sim::SnapTarget(a)))
+  if (r.near != sim::NearRightAngle(a)) return "IsNearRightAngle";
+  // Not a number comes back not a number: the 32-bit convention returns a
+  // float in an x87 register, which quiets a signalling one on the way.
+  const float target = sim::SnapTarget(a);
+  if (BitsOf(r.snapped) != BitsOf(target) && !(std::isnan(r.snapped) && std::isnan(target)))
     return "RoundToRightAngle";
-  // A press with this angle for both heading and pitch: the pitch through
-  // the limit unmoved; then moved, with the limit on or off.
-  if (!Same(orbitrix::Turn({0, 0, a, a}, {0, 0}, true), Turned(a, 0, 0), Limited(Turned(a, 0, 0))))
+  if (!Same(r.unmoved, Turned(a, 0, 0), Limited(Turned(a, 0, 0))))
     return "the pitch limit, unmoved";
   const Travel t = TravelOf(b);
-  const bool limit = b & 1;
   const float pitch = Turned(a, t.from.y, t.to.y);
-  if (!Same(orbitrix::Turn({t.from.x, t.from.y, a, a}, t.to, limit), Turned(a, t.from.x, t.to.x),
-            limit ? Limited(pitch) : pitch))
-    return "a move";
+  if (!Same(r.moved, Turned(a, t.from.x, t.to.x), b & 1 ? Limited(pitch) : pitch)) return "a move";
   return nullptr;
+}
+
+uint64_t Mix(uint64_t h) {
+  h = (h ^ (h >> 30)) * 0xBF58476D1CE4E5B9u;
+  h = (h ^ (h >> 27)) * 0x94D049BB133111EBu;
+  return h ^ (h >> 31);
+}
+
+// One pattern's results in the digest, which adds them up, so that the
+// order the threads take the patterns in does not matter. A snap's not a
+// number counts as one, whatever its bits (see Wrong).
+uint64_t Digest(Bits b, const Results& r) {
+  const auto pair = [](orbitrix::Angles x) {
+    return uint64_t{BitsOf(x.heading)} << 32 | BitsOf(x.pitch);
+  };
+  uint64_t h = Mix(uint64_t{b} << 1 | r.near);
+  h = Mix(h ^ (std::isnan(r.snapped) ? 0x7FC00000 : BitsOf(r.snapped)));
+  h = Mix(h ^ pair(r.unmoved));
+  return Mix(h ^ pair(r.moved));
 }
 
 // The patterns to check: first, first + step, ... up to last.
@@ -118,7 +167,7 @@ std::vector<Range> Spread() {
 }
 
 struct Tally {
-  std::atomic<uint64_t> checked{0}, near{0}, wrong{0};
+  std::atomic<uint64_t> checked{0}, near{0}, wrong{0}, digest{0};
   std::mutex m;
   std::vector<std::pair<Bits, const char*>> examples;
 };
@@ -135,11 +184,14 @@ std::vector<Range> Pieces(const std::vector<Range>& ranges, uint64_t n) {
 }
 
 void Work(const std::vector<Range>& pieces, std::atomic<size_t>* next, Tally* tally) {
-  uint64_t checked = 0, near = 0, wrong = 0;
+  uint64_t checked = 0, near = 0, wrong = 0, digest = 0;
   for (size_t i; (i = next->fetch_add(1)) < pieces.size();) {
     for (uint64_t b = pieces[i].first; b <= pieces[i].last; b += pieces[i].step) {
+      const Results r = Tool(static_cast<Bits>(b));
       ++checked;
-      if (const char* what = Check(static_cast<Bits>(b), &near)) {
+      near += r.near;
+      digest += Digest(static_cast<Bits>(b), r);
+      if (const char* what = Wrong(static_cast<Bits>(b), r)) {
         ++wrong;
         std::lock_guard<std::mutex> lock(tally->m);
         if (tally->examples.size() < 10) tally->examples.push_back({static_cast<Bits>(b), what});
@@ -149,51 +201,21 @@ void Work(const std::vector<Range>& pieces, std::atomic<size_t>* next, Tally* ta
   tally->checked += checked;
   tally->near += near;
   tally->wrong += wrong;
+  tally->digest += digest;
 }
 
-int Usage() {
-  std::fprintf(stderr, "usage: every_float [--whole | --spread]\n");
-  return 2;
-}
-
-}  // namespace
-
-int main(int argc, char** argv) {
-  bool whole = !UnderQemuUser();
-  if (argc == 2 && std::strcmp(argv[1], "--whole") == 0) {
-    whole = true;
-  } else if (argc == 2 && std::strcmp(argv[1], "--spread") == 0) {
-    whole = false;
-  } else if (argc != 1) {
-    return Usage();
-  }
-
-  const std::vector<Range> pieces =
-      Pieces(whole ? std::vector<Range>{{0, 0xFFFFFFFF}} : Spread(), uint64_t{1} << 22);
+// The patterns of ranges checked on every thread there is.
+void Run(const std::vector<Range>& ranges, Tally* tally) {
+  const std::vector<Range> pieces = Pieces(ranges, uint64_t{1} << 22);
   const unsigned threads = std::max(2u, std::thread::hardware_concurrency());
-  if (whole) {
-    std::printf("every float: all 4294967296 bit patterns, on %u threads\n", threads);
-  } else {
-    std::printf(
-        "every float, a subset%s: 1 in %" PRIu64
-        " of the bit patterns, evenly spread, and every "
-        "one within %u units in the last place of each band edge up to 2^24, of +-2^31, +-90, "
-        "the zeros, the infinities and the first NaNs, on %u threads\n",
-        UnderQemuUser() ? " (under qemu-user the whole would take about half an hour)" : "",
-        kStride, kUlps, threads);
-  }
-  std::fflush(stdout);
-
-  const auto start = std::chrono::steady_clock::now();
-  Tally tally;
   std::atomic<size_t> next{0};
   std::vector<std::thread> workers;
   for (unsigned i = 0; i < threads; ++i)
-    workers.emplace_back(Work, std::cref(pieces), &next, &tally);
+    workers.emplace_back(Work, std::cref(pieces), &next, tally);
   for (std::thread& t : workers) t.join();
-  const double seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
 
+void Report(const Tally& tally, double seconds) {
   for (auto [b, what] : tally.examples) {
     const float a = std::bit_cast<float>(b);
     std::printf("  0x%08" PRIX32 " (%.9g): %s differs from its rule\n", b, static_cast<double>(a),
@@ -202,5 +224,85 @@ int main(int argc, char** argv) {
   std::printf("%" PRIu64 " patterns checked in %.0f s (%" PRIu64
               " of them near a right angle): %" PRIu64 " differ\n",
               tally.checked.load(), seconds, tally.near.load(), tally.wrong.load());
-  return tally.wrong == 0 && (!whole || tally.checked == (uint64_t{1} << 32)) ? 0 : 1;
+}
+
+double Since(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+int Usage() {
+  std::fprintf(stderr,
+               "usage: every_float [--whole | --spread] [--write-digest FILE | --compare-digest "
+               "FILE]\n");
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  bool whole = !UnderQemuUser();
+  std::string write, compare;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--whole") == 0) {
+      whole = true;
+    } else if (std::strcmp(argv[i], "--spread") == 0) {
+      whole = false;
+    } else if (std::strcmp(argv[i], "--write-digest") == 0 && i + 1 < argc) {
+      write = argv[++i];
+    } else if (std::strcmp(argv[i], "--compare-digest") == 0 && i + 1 < argc) {
+      compare = argv[++i];
+    } else {
+      return Usage();
+    }
+  }
+  const char* build = sizeof(void*) == 4 ? "the module's 32-bit build" : "a 64-bit build";
+  const unsigned threads = std::max(2u, std::thread::hardware_concurrency());
+  if (whole) {
+    std::printf("every float: all 4294967296 bit patterns, %s, on %u threads\n", build, threads);
+  } else {
+    std::printf(
+        "every float, a subset%s: 1 in %" PRIu64
+        " of the bit patterns, evenly spread, and every "
+        "one within %u units in the last place of each band edge up to 2^24, of +-2^31, +-90, "
+        "the zeros, the infinities and the first NaNs, %s, on %u threads\n",
+        UnderQemuUser() ? " (under qemu-user the whole would take about half an hour)" : "",
+        kStride, kUlps, build, threads);
+  }
+  std::fflush(stdout);
+
+  auto start = std::chrono::steady_clock::now();
+  Tally tally;
+  Run(whole ? std::vector<Range>{{0, 0xFFFFFFFF}} : Spread(), &tally);
+  Report(tally, Since(start));
+  bool held = tally.wrong == 0 && (!whole || tally.checked == (uint64_t{1} << 32));
+
+  // The digest is of the subset, which every run can afford.
+  Tally spread;
+  if (whole) {
+    start = std::chrono::steady_clock::now();
+    Run(Spread(), &spread);
+    if (spread.wrong) Report(spread, Since(start));
+    held = held && spread.wrong == 0;
+  }
+  const Tally& digested = whole ? spread : tally;
+  const uint64_t digest = digested.digest.load();
+  std::printf("digest of the results on the subset's %" PRIu64 " patterns: %016" PRIX64 "\n",
+              digested.checked.load(), digest);
+  if (!write.empty()) {
+    std::ofstream(write) << std::hex << digest << "\n";
+  }
+  if (!compare.empty()) {
+    uint64_t theirs = 0;
+    std::ifstream in(compare);
+    if (!(in >> std::hex >> theirs)) {
+      std::printf("no digest to compare with in %s\n", compare.c_str());
+      held = false;
+    } else if (theirs != digest) {
+      std::printf("the 64-bit build's digest is %016" PRIX64 ": the two builds differ\n", theirs);
+      held = false;
+    } else {
+      std::printf("the same as the 64-bit build's\n");
+    }
+  }
+  return held ? 0 : 1;
 }
