@@ -20,6 +20,31 @@ struct Pixel {
 
 namespace angles {
 
+#if defined(__i386__) || defined(__x86_64__)
+// The rules name one rounding, IEEE's to nearest with denormals kept, but a
+// host may call in with another in MXCSR: rounding toward zero, flushing
+// tiny results to zero or taking denormal inputs for zero, set by itself or
+// left by a driver. What rounds runs between these two under ours; its
+// operands and its results pass through the instructions, so that the
+// compiler can move none of that arithmetic outside them. The caller's
+// MXCSR, status flags and all, is back before the function returns.
+inline constexpr uint32_t kNearest = 0x1F80;  // to nearest, all exceptions masked
+
+inline uint32_t RoundToNearest(float& a, float& b) {
+  uint32_t caller;
+  asm volatile("stmxcsr %0\n\tldmxcsr %3" : "=m"(caller), "+x"(a), "+x"(b) : "m"(kNearest));
+  return caller;
+}
+
+inline void GiveBack(uint32_t caller, float& a, float& b) {
+  asm volatile("ldmxcsr %2" : "+x"(a), "+x"(b) : "m"(caller));
+}
+#else
+// WebAssembly has the one rounding, to nearest, and keeps denormals.
+inline uint32_t RoundToNearest(float&, float&) { return 0; }
+inline void GiveBack(uint32_t, float&, float&) {}
+#endif
+
 // One angle of a move: the travel between any two int32_t positions is
 // exact in a double, to which the anchor is added before the sum is rounded
 // to single precision.
@@ -39,8 +64,10 @@ inline bool InInt32Range(float a) { return a >= -2147483648.0f && a < 2147483648
 // below -90 then becomes -90 and one above 90 becomes 90, and not a number
 // passes.
 inline Angles Turn(Angles anchor, Pixel from, Pixel to, bool limitPitch) {
+  const uint32_t caller = angles::RoundToNearest(anchor.heading, anchor.pitch);
   Angles turned{angles::Turned(anchor.heading, from.x, to.x),
                 angles::Turned(anchor.pitch, from.y, to.y)};
+  angles::GiveBack(caller, turned.heading, turned.pitch);
   if (limitPitch) {
     if (turned.pitch < -90.0f) turned.pitch = -90.0f;
     if (turned.pitch > 90.0f) turned.pitch = 90.0f;
@@ -51,6 +78,7 @@ inline Angles Turn(Angles anchor, Pixel from, Pixel to, bool limitPitch) {
 // Whether an angle in degrees lies in the band a release snaps from: its
 // whole degrees within 19 of a multiple of 90 below it or 20 above it. Not a
 // number, infinities and angles beyond the int32_t range are never near.
+// A truncation and comparisons: no rounding to guard.
 inline bool IsNearRightAngle(float degrees) {
   if (!angles::InInt32Range(degrees)) return false;  // also not a number
   const int32_t r = std::abs(static_cast<int32_t>(degrees) % 90);
@@ -63,8 +91,13 @@ inline bool IsNearRightAngle(float degrees) {
 // int32_t range come back unchanged.
 inline float RoundToRightAngle(float degrees) {
   if (!angles::InInt32Range(degrees)) return degrees;
-  const double quarters = degrees / 90.0 + (degrees >= 0.0f ? 0.25 : -0.25);
-  return static_cast<float>(static_cast<int32_t>(quarters) * 90);
+  float quarter = degrees >= 0.0f ? 0.25f : -0.25f;
+  const uint32_t caller = angles::RoundToNearest(degrees, quarter);
+  // k times 90 lies within the int32_t range but beyond 2^24 is not always
+  // a float: it rounds too.
+  float snapped = static_cast<float>(static_cast<int32_t>(degrees / 90.0 + quarter) * 90);
+  angles::GiveBack(caller, snapped, quarter);
+  return snapped;
 }
 
 }  // namespace orbitrix

@@ -5,7 +5,10 @@
 // pattern as the anchor's heading and pitch, with the pitch limit alone and
 // then moved by a travel the pattern gives (one pattern in eight moved
 // between two positions anywhere in the int32_t range, beyond what a float
-// holds exactly), the limit on or off.
+// holds exactly), the limit on or off. On the subset below, the tool's side
+// runs under each MXCSR a host may leave, a piece of the patterns at a time:
+// to nearest, toward zero, down, up, and flushing to zero with denormals
+// taken as zero; on the whole, under the first.
 //
 // It is built twice, with the module's flags (optimised, SSE2, no
 // sanitizers, no contraction into fused multiply-adds): as the module's
@@ -26,6 +29,8 @@
 // which ran. Every run also digests the results on that subset; the 64-bit
 // run writes its digest, the 32-bit run holds its own to it. Exits 1 on any
 // difference.
+#include <xmmintrin.h>
+
 #include <algorithm>
 #include <atomic>
 #include <bit>
@@ -71,6 +76,12 @@ Travel TravelOf(Bits b) {
   return {{300, -5}, {300 + dx, dy - 5}};
 }
 
+// The MXCSR a host may call in with, one piece of the patterns each: to
+// nearest (Windows' own), toward zero, down, up, and flushing to zero with
+// denormals taken as zero. The rules' side always runs under the first. A
+// change of MXCSR is slow, and the whole runs under the first alone.
+constexpr uint32_t kCallerMxcsr[] = {0x1F80, 0x7F80, 0x3F80, 0x5F80, 0x9FC0};
+
 // What the tool made of one pattern.
 struct Results {
   bool near;
@@ -78,14 +89,16 @@ struct Results {
   orbitrix::Angles unmoved, moved;
 };
 
-Results Tool(Bits b) {
+Results Tool(Bits b, uint32_t mxcsr) {
   const float a = std::bit_cast<float>(b);
   const Travel t = TravelOf(b);
+  _mm_setcsr(mxcsr);
   // A press with this angle for both heading and pitch: the pitch through
   // the limit unmoved; then moved, with the limit on or off.
   const Results r{orbitrix::IsNearRightAngle(a), orbitrix::RoundToRightAngle(a),
                   orbitrix::Turn({a, a}, {0, 0}, {0, 0}, true),
                   orbitrix::Turn({a, a}, t.from, t.to, b & 1)};
+  _mm_setcsr(kCallerMxcsr[0]);
   return r;
 }
 
@@ -183,11 +196,12 @@ std::vector<Range> Pieces(const std::vector<Range>& ranges, uint64_t n) {
   return pieces;
 }
 
-void Work(const std::vector<Range>& pieces, std::atomic<size_t>* next, Tally* tally) {
+void Work(const std::vector<Range>& pieces, bool hostile, std::atomic<size_t>* next, Tally* tally) {
   uint64_t checked = 0, near = 0, wrong = 0, digest = 0;
   for (size_t i; (i = next->fetch_add(1)) < pieces.size();) {
+    const uint32_t mxcsr = kCallerMxcsr[hostile ? i % std::size(kCallerMxcsr) : 0];
     for (uint64_t b = pieces[i].first; b <= pieces[i].last; b += pieces[i].step) {
-      const Results r = Tool(static_cast<Bits>(b));
+      const Results r = Tool(static_cast<Bits>(b), mxcsr);
       ++checked;
       near += r.near;
       digest += Digest(static_cast<Bits>(b), r);
@@ -204,14 +218,15 @@ void Work(const std::vector<Range>& pieces, std::atomic<size_t>* next, Tally* ta
   tally->digest += digest;
 }
 
-// The patterns of ranges checked on every thread there is.
-void Run(const std::vector<Range>& ranges, Tally* tally) {
+// The patterns of ranges checked on every thread there is, the tool's side
+// under every caller's MXCSR in turn or under Windows' own.
+void Run(const std::vector<Range>& ranges, bool hostile, Tally* tally) {
   const std::vector<Range> pieces = Pieces(ranges, uint64_t{1} << 22);
   const unsigned threads = std::max(2u, std::thread::hardware_concurrency());
   std::atomic<size_t> next{0};
   std::vector<std::thread> workers;
   for (unsigned i = 0; i < threads; ++i)
-    workers.emplace_back(Work, std::cref(pieces), &next, tally);
+    workers.emplace_back(Work, std::cref(pieces), hostile, &next, tally);
   for (std::thread& t : workers) t.join();
 }
 
@@ -272,15 +287,16 @@ int main(int argc, char** argv) {
 
   auto start = std::chrono::steady_clock::now();
   Tally tally;
-  Run(whole ? std::vector<Range>{{0, 0xFFFFFFFF}} : Spread(), &tally);
+  Run(whole ? std::vector<Range>{{0, 0xFFFFFFFF}} : Spread(), !whole, &tally);
   Report(tally, Since(start));
   bool held = tally.wrong == 0 && (!whole || tally.checked == (uint64_t{1} << 32));
 
-  // The digest is of the subset, which every run can afford.
+  // The subset under every caller's MXCSR, and its digest, which every run
+  // can afford.
   Tally spread;
   if (whole) {
     start = std::chrono::steady_clock::now();
-    Run(Spread(), &spread);
+    Run(Spread(), true, &spread);
     if (spread.wrong) Report(spread, Since(start));
     held = held && spread.wrong == 0;
   }
