@@ -11,6 +11,7 @@
 
 #include "sim/host/desktop.h"
 #include "sim/host/host.h"
+#include "tests/heap.h"
 
 using namespace orbitrix;
 
@@ -156,6 +157,37 @@ TEST_F(ReaderTest, AValueTheHostSaysItDeliveredButNeverWroteReadsAsEmpty) {
     EXPECT_EQ(Read("UV", -1), 0) << size;
     EXPECT_EQ(Read("UV", -1), 0) << size << ", again";
   }
+}
+
+// Past its 64-byte stack buffer the reader takes a block from the heap, and
+// gives it back on every path: the value delivered, terminated or not; the
+// value query failing; the heap refusing the size. Counted around each read,
+// so that this holds where LeakSanitizer cannot run (under qemu-user).
+TEST_F(ReaderTest, EveryReadPastTheStackBufferGivesItsHeapBlockBack) {
+  host.log.reserve(4);
+  const std::string longValue = std::string(100, '0') + "42";
+  const auto counted = [&](const std::string& what, int32_t expected) {
+    const size_t heap = HeapBytes();
+    EXPECT_EQ(Read("UV", -6), expected) << what;
+    host.ClearLog();
+    EXPECT_EQ(HeapBytes(), heap) << "a heap block outlived the read of " << what;
+  };
+  uv() = sim::Value(longValue);
+  counted("a value of 103 bytes", 42);
+  for (int32_t size : {64, 65, 200}) {
+    uv() = sim::Value("123");
+    uv().terminated = false;
+    uv().sizeAnswer = size;
+    counted(std::to_string(size) + " bytes without a NUL", INT_MAX);
+  }
+  for (int32_t answer : {0, -1}) {
+    uv() = sim::Value(longValue);
+    uv().valueAnswer = answer;
+    counted("a value of 103 bytes whose query answers " + std::to_string(answer), -6);
+  }
+  uv() = sim::Value(longValue);
+  uv().sizeAnswer = INT_MAX;  // more than the tests' heap gives
+  counted("a size the heap refuses", -6);
 }
 
 TEST_F(ReaderTest, ASizeTheHeapCannotSupplyGivesTheFallbackWithoutTheValueQuery) {
