@@ -16,16 +16,39 @@ struct Plugin {
   void* module = nullptr;  // the instance handle the host passes on
 };
 
-// Each export's name and how many 32-bit arguments it takes, in the order
-// the host looks them up.
+// How many bytes of EAX an export's answer takes: none, a truth value's one
+// or a code's four.
+template <typename Fn>
+struct AnswerBytes;
+template <typename R, typename... A>
+struct AnswerBytes<R(A...)> {
+  static constexpr int value = sizeof(R);
+};
+template <typename... A>
+struct AnswerBytes<void(A...)> {
+  static constexpr int value = 0;
+};
+
+// Each export's name, how many 32-bit arguments it takes and how many bytes
+// its answer, in the order the host looks them up.
 struct Export {
   const char* name;
   int arguments;
+  int answerBytes;
 };
 inline constexpr Export kExports[] = {
-#define SIM_EXPORT(name) {"MCP_" #name, orbitrix::Arguments<decltype(MCP_##name)>::count},
+#define SIM_EXPORT(name)                                           \
+  {"MCP_" #name, orbitrix::Arguments<decltype(MCP_##name)>::count, \
+   AnswerBytes<decltype(MCP_##name)>::value},
     MCP_EXPORTS(SIM_EXPORT)
 #undef SIM_EXPORT
+};
+
+// The exports' places in kExports.
+enum ExportIndex {
+#define SIM_EXPORT_INDEX(name) k##name,
+  MCP_EXPORTS(SIM_EXPORT_INDEX)
+#undef SIM_EXPORT_INDEX
 };
 
 // Native builds: the plug-in's code linked into this program.
