@@ -11,6 +11,12 @@ const std::vector<Check>& Registry() {
        {20, 20, 20},
        nullptr,
        ExportSurface},
+      {"calling-environment",
+       "a host's calling environment: 4-byte stacks, callee-saved registers, x87 and MXCSR "
+       "settings",
+       {60, 300, 1200},
+       nullptr,
+       CallingEnvironment},
       {"load-unload",
        "loaded, started, dragged and unloaded again and again: no handle or heap growth",
        {60, 300, 1200},

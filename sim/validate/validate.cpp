@@ -350,7 +350,7 @@ int Validate(int argc, char** argv) {
     return 2;
   }
   if (a.list) {
-    for (const Check* c : chosen) Print(Format("%-17s %s\n", c->name, c->what));
+    for (const Check* c : chosen) Print(Format("%-19s %s\n", c->name, c->what));
     Print(Format("%u checks\n", static_cast<unsigned>(chosen.size())));
     return 0;
   }
@@ -383,7 +383,7 @@ int Validate(int argc, char** argv) {
     std::string text = o.detail;
     for (const std::string& w : o.warnings) text.append(text.empty() ? "" : "; ").append(w);
     for (const std::string& n : o.notes) text.append(text.empty() ? "" : "; ").append(n);
-    Print(Format("%-8s %-17s %6.1f s  %s\n", StatusWord(o.kind), c->name, o.seconds, text.c_str()));
+    Print(Format("%-8s %-19s %6.1f s  %s\n", StatusWord(o.kind), c->name, o.seconds, text.c_str()));
     ++counts[o.kind];
     if (o.kind >= Outcome::kFailed && c->explain) Print(c->explain(a.settings, o));
   }

@@ -8,9 +8,10 @@
 
 namespace sim::validate {
 
-bool ExportSurface(Probe& p);    // surface.cpp
-bool LoadUnload(Probe& p);       // lifecycle.cpp
-bool UnboundServices(Probe& p);  // gate.cpp
+bool ExportSurface(Probe& p);       // surface.cpp
+bool CallingEnvironment(Probe& p);  // environment.cpp
+bool LoadUnload(Probe& p);          // lifecycle.cpp
+bool UnboundServices(Probe& p);     // gate.cpp
 bool NullContext(Probe& p, Host& host);
 bool ForeignIds(Probe& p, Host& host);
 bool AttributeAnswers(Probe& p, Host& host);  // attributes.cpp
