@@ -8,10 +8,11 @@
 
 namespace sim::validate {
 
-bool ExportSurface(Probe& p);       // surface.cpp
-bool CallingEnvironment(Probe& p);  // environment.cpp
-bool LoadUnload(Probe& p);          // lifecycle.cpp
-bool UnboundServices(Probe& p);     // gate.cpp
+bool ExportSurface(Probe& p);               // surface.cpp
+bool CallingEnvironment(Probe& p);          // environment.cpp
+bool SystemFailures(Probe& p, Host& host);  // system.cpp
+bool LoadUnload(Probe& p);                  // lifecycle.cpp
+bool UnboundServices(Probe& p);             // gate.cpp
 bool NullContext(Probe& p, Host& host);
 bool ForeignIds(Probe& p, Host& host);
 bool AttributeAnswers(Probe& p, Host& host);  // attributes.cpp
