@@ -318,7 +318,6 @@ bool CallingEnvironment(Probe& p) {
       e.stackOffset = offset;
       e.x87 = setting.x87;
       e.mxcsr = setting.mxcsr;
-      std::string wrong;
       const Caller call = [&](const Planned& c, size_t index, uint32_t* eax) {
         const std::string at =
             Format("%s, call %u (%s), on %s", kExports[c.which].name,
@@ -326,8 +325,9 @@ bool CallingEnvironment(Probe& p) {
         p.At(Cat({at, "; ", again}));
         // Fresh sentinels at every call: a module that kept the last ones
         // would give them back by chance.
-        e.ebx = 0xB0000000 | static_cast<uint32_t>(index), e.esi = 0x51000000 | e.ebx;
-        e.edi = 0xD1000000 | e.ebx, e.ebp = 0xE0000000 | e.ebx;
+        const uint32_t n = static_cast<uint32_t>(index);
+        e.ebx = 0xB0000000 | n, e.esi = 0x51000000 | n, e.edi = 0xD1000000 | n;
+        e.ebp = 0xE0000000 | n;
         const ProbedCall r =
             ProbeCall(address[c.which], c.args.data(), static_cast<int32_t>(c.args.size()), e);
         *eax = r.eax;
