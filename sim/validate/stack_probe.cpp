@@ -38,39 +38,27 @@ ProbeBlock gProbeBlock asm("orbitrix_probe_block");
 
 namespace {
 
-#define B "orbitrix_probe_block"
-
 // Written in assembly so that no compiler assumption about the callee's
 // convention can tidy the stack, the registers or the result for it. The
 // block is passed too, so that the compiler knows the call reads and writes
 // it. The arguments go 512 bytes below the caller's stack, at the offset
 // asked for from a 16-byte boundary.
 __attribute__((naked, noipa)) void RawCall(ProbeBlock*) {
-  asm("mov %esp, " B
-      "+68\n\t"
-      "mov %ebx, " B
-      "+72\n\t"
-      "mov %esi, " B
-      "+76\n\t"
-      "mov %edi, " B
-      "+80\n\t"
-      "mov %ebp, " B
-      "+84\n\t"
-      "stmxcsr " B
-      "+88\n\t"
-      "fnstcw " B
-      "+42\n\t"
-      "mov " B
-      "+8, %ecx\n\t"
-      "lea -512(%esp), %eax\n\t"
-      "lea 0(,%ecx,4), %edx\n\t"
+  asm("mov %esp, orbitrix_probe_block+68\n\t"  // savedEsp: the caller's own state
+      "mov %ebx, orbitrix_probe_block+72\n\t"  // savedEbx
+      "mov %esi, orbitrix_probe_block+76\n\t"  // savedEsi
+      "mov %edi, orbitrix_probe_block+80\n\t"  // savedEdi
+      "mov %ebp, orbitrix_probe_block+84\n\t"  // savedEbp
+      "stmxcsr orbitrix_probe_block+88\n\t"    // savedMxcsr
+      "fnstcw orbitrix_probe_block+42\n\t"     // savedX87
+      "mov orbitrix_probe_block+8, %ecx\n\t"   // count
+      "lea -512(%esp), %eax\n\t"               // the new stack: 512 bytes down,
+      "lea 0(,%ecx,4), %edx\n\t"               // room for the arguments,
       "sub %edx, %eax\n\t"
-      "and $-16, %eax\n\t"
-      "add " B
-      "+12, %eax\n\t"
+      "and $-16, %eax\n\t"                     // a 16-byte boundary,
+      "add orbitrix_probe_block+12, %eax\n\t"  // and stackOffset above it
       "mov %eax, %esp\n\t"
-      "mov " B
-      "+4, %edx\n\t"
+      "mov orbitrix_probe_block+4, %edx\n\t"  // arguments
       "1:\n\t"
       "test %ecx, %ecx\n\t"
       "jz 2f\n\t"
@@ -79,66 +67,38 @@ __attribute__((naked, noipa)) void RawCall(ProbeBlock*) {
       "mov %eax, (%esp,%ecx,4)\n\t"
       "jmp 1b\n\t"
       "2:\n\t"
-      "mov %esp, " B
-      "+60\n\t"
-      "fldcw " B
-      "+36\n\t"
-      "fnstcw " B
-      "+38\n\t"
-      "ldmxcsr " B
-      "+32\n\t"
-      "stmxcsr " B
-      "+44\n\t"
+      "mov %esp, orbitrix_probe_block+60\n\t"  // espAtCall
+      "fldcw orbitrix_probe_block+36\n\t"      // x87
+      "fnstcw orbitrix_probe_block+38\n\t"     // x87Before
+      "ldmxcsr orbitrix_probe_block+32\n\t"    // mxcsr
+      "stmxcsr orbitrix_probe_block+44\n\t"    // mxcsrBefore
       "cld\n\t"
-      "mov " B
-      "+16, %ebx\n\t"
-      "mov " B
-      "+20, %esi\n\t"
-      "mov " B
-      "+24, %edi\n\t"
-      "mov " B
-      "+0, %eax\n\t"
-      "mov " B
-      "+28, %ebp\n\t"
+      "mov orbitrix_probe_block+16, %ebx\n\t"  // the sentinels
+      "mov orbitrix_probe_block+20, %esi\n\t"
+      "mov orbitrix_probe_block+24, %edi\n\t"
+      "mov orbitrix_probe_block+0, %eax\n\t"  // function
+      "mov orbitrix_probe_block+28, %ebp\n\t"
       "call *%eax\n\t"
-      "mov %eax, " B
-      "+52\n\t"
-      "mov %ebx, " B
-      "+16\n\t"
-      "mov %esi, " B
-      "+20\n\t"
-      "mov %edi, " B
-      "+24\n\t"
-      "mov %ebp, " B
-      "+28\n\t"
-      "mov %esp, " B
-      "+64\n\t"
+      "mov %eax, orbitrix_probe_block+52\n\t"  // eax
+      "mov %ebx, orbitrix_probe_block+16\n\t"  // what the callee left
+      "mov %esi, orbitrix_probe_block+20\n\t"
+      "mov %edi, orbitrix_probe_block+24\n\t"
+      "mov %ebp, orbitrix_probe_block+28\n\t"
+      "mov %esp, orbitrix_probe_block+64\n\t"  // espAfter
       "pushf\n\t"
-      "popl " B
-      "+56\n\t"
-      "fnstcw " B
-      "+40\n\t"
-      "stmxcsr " B
-      "+48\n\t"
-      "cld\n\t"
-      "fldcw " B
-      "+42\n\t"
-      "ldmxcsr " B
-      "+88\n\t"
-      "mov " B
-      "+68, %esp\n\t"
-      "mov " B
-      "+72, %ebx\n\t"
-      "mov " B
-      "+76, %esi\n\t"
-      "mov " B
-      "+80, %edi\n\t"
-      "mov " B
-      "+84, %ebp\n\t"
+      "popl orbitrix_probe_block+56\n\t"     // eflags
+      "fnstcw orbitrix_probe_block+40\n\t"   // x87After
+      "stmxcsr orbitrix_probe_block+48\n\t"  // mxcsrAfter
+      "cld\n\t"                              // the caller's own state back
+      "fldcw orbitrix_probe_block+42\n\t"
+      "ldmxcsr orbitrix_probe_block+88\n\t"
+      "mov orbitrix_probe_block+68, %esp\n\t"
+      "mov orbitrix_probe_block+72, %ebx\n\t"
+      "mov orbitrix_probe_block+76, %esi\n\t"
+      "mov orbitrix_probe_block+80, %edi\n\t"
+      "mov orbitrix_probe_block+84, %ebp\n\t"
       "ret\n\t");
 }
-
-#undef B
 
 }  // namespace
 
