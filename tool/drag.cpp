@@ -3,7 +3,6 @@
 #include "tool/drag.h"
 
 #include "host/options.h"
-#include "tool/angles.h"
 #include "tool/snap.h"
 #include "tool/view.h"
 
@@ -48,7 +47,7 @@ int32_t Press(const ToolServices& host, ViewHandle view, uint32_t buttons, void*
   if (!sys::CursorPos(&cursor)) return 0;
   WriteDragState(context, kPressed);
   const CameraValues camera = ReadCamera(host, view);
-  gDragAnchor = {cursor.x, cursor.y, camera.heading(), camera.pitch()};
+  gDragAnchor = {{cursor.x, cursor.y}, {camera.heading(), camera.pitch()}};
   // A view left in parallel projection by the last release goes back to
   // normal as soon as a new drag starts.
   WriteViewAttribute(host, view, "TempOrtho", false);
@@ -62,8 +61,8 @@ int32_t Move(const ToolServices& host, ViewHandle view, uint32_t buttons, void* 
   CameraValues camera = ReadCamera(host, view);
   sys::Point cursor;
   if (!sys::CursorPos(&cursor)) return 0;
-  const Angles turned = Turn({gDragAnchor.heading, gDragAnchor.pitch},
-                             {gDragAnchor.x, gDragAnchor.y}, {cursor.x, cursor.y}, LimitPitch());
+  const Angles turned =
+      Turn(gDragAnchor.camera, gDragAnchor.cursor, {cursor.x, cursor.y}, LimitPitch());
   camera.setHeading(turned.heading);
   camera.setPitch(turned.pitch);
   WriteCamera(host, view, camera);

@@ -8,6 +8,7 @@
 #include "host/abi.h"
 #include "host/module.h"
 #include "host/system.h"
+#include "tool/angles.h"
 
 namespace orbitrix {
 
@@ -32,8 +33,8 @@ inline void WriteDragState(void* context, DragState state) {
 // Where the press took hold: one for the whole module, since the host runs
 // one drag at a time across all its views.
 struct DragAnchor {
-  int32_t x, y;  // cursor, screen pixels, y downward
-  float heading, pitch;
+  Pixel cursor;
+  Angles camera;  // its heading and pitch
 };
 
 extern DragAnchor gDragAnchor;
