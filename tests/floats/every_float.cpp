@@ -89,9 +89,8 @@ struct Results {
   orbitrix::Angles unmoved, moved;
 };
 
-Results Tool(Bits b, uint32_t mxcsr) {
+Results Tool(Bits b, const Travel& t, uint32_t mxcsr) {
   const float a = std::bit_cast<float>(b);
-  const Travel t = TravelOf(b);
   _mm_setcsr(mxcsr);
   // A press with this angle for both heading and pitch: the pitch through
   // the limit unmoved; then moved, with the limit on or off.
@@ -107,7 +106,7 @@ bool Same(orbitrix::Angles got, float heading, float pitch) {
 }
 
 // What differs from the rules for one pattern, or null.
-const char* Wrong(Bits b, const Results& r) {
+const char* Wrong(Bits b, const Travel& t, const Results& r) {
   using sim::Limited, sim::Turned;
   const float a = std::bit_cast<float>(b);
   if (r.near != sim::NearRightAngle(a)) return "IsNearRightAngle";
@@ -118,7 +117,6 @@ const char* Wrong(Bits b, const Results& r) {
     return "RoundToRightAngle";
   if (!Same(r.unmoved, Turned(a, 0, 0), Limited(Turned(a, 0, 0))))
     return "the pitch limit, unmoved";
-  const Travel t = TravelOf(b);
   const float pitch = Turned(a, t.from.y, t.to.y);
   if (!Same(r.moved, Turned(a, t.from.x, t.to.x), b & 1 ? Limited(pitch) : pitch)) return "a move";
   return nullptr;
@@ -201,11 +199,12 @@ void Work(const std::vector<Range>& pieces, bool hostile, std::atomic<size_t>* n
   for (size_t i; (i = next->fetch_add(1)) < pieces.size();) {
     const uint32_t mxcsr = kCallerMxcsr[hostile ? i % std::size(kCallerMxcsr) : 0];
     for (uint64_t b = pieces[i].first; b <= pieces[i].last; b += pieces[i].step) {
-      const Results r = Tool(static_cast<Bits>(b), mxcsr);
+      const Travel t = TravelOf(static_cast<Bits>(b));
+      const Results r = Tool(static_cast<Bits>(b), t, mxcsr);
       ++checked;
       near += r.near;
       digest += Digest(static_cast<Bits>(b), r);
-      if (const char* what = Wrong(static_cast<Bits>(b), r)) {
+      if (const char* what = Wrong(static_cast<Bits>(b), t, r)) {
         ++wrong;
         std::lock_guard<std::mutex> lock(tally->m);
         if (tally->examples.size() < 10) tally->examples.push_back({static_cast<Bits>(b), what});
