@@ -66,6 +66,11 @@ TEST(Oracle, TurnedRoundsOnceAndTheLimitPassesNotANumber) {
   // 2^24 + 1 is no float: the sum rounds to even once, not twice.
   EXPECT_EQ(sim::Turned(16777216.0f, 0, 1), 16777216.0f);
   EXPECT_EQ(sim::Turned(0.1f, INT32_MIN, INT32_MAX), 4294967295.1f);
+  // Just past the tie 2^25 + 2, either way: the rounding sees the anchor.
+  EXPECT_EQ(sim::Turned(0x1p-30f, 0, 33554434), 33554436.0f);
+  EXPECT_EQ(sim::Turned(-0x1p-30f, 0, 33554434), 33554432.0f);
+  EXPECT_EQ(sim::Turned(0.0f, 0, 33554434), 33554432.0f);  // the tie itself: to even
+  EXPECT_EQ(sim::Turned(0x1p-149f, INT32_MAX, INT32_MIN), -4294967295.0f);
   EXPECT_EQ(sim::Limited(105.0f), 90.0f);
   EXPECT_EQ(sim::Limited(-90.0f), -90.0f);
   EXPECT_EQ(sim::Limited(-kInf), -90.0f);

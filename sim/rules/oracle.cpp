@@ -30,10 +30,26 @@ Band SnapBand(int32_t multiple) {
   return {-20, 20, false, false};
 }
 
-// The travel between any two int32_t positions is exact in a double, to
-// which the anchor is added before the sum is rounded to single precision.
+// The float nearest the exact sum of the anchor and the travel, a tie going
+// to the one whose last bit is even.
 float Turned(float anchor, int32_t from, int32_t to) {
-  return static_cast<float>(static_cast<double>(to) - from + anchor);
+  const double travel = static_cast<double>(to) - from;  // exact: within 2^33
+  if (!std::isfinite(anchor)) return static_cast<float>(anchor + travel);
+  // The exact sum is hi + lo: hi the double nearest it, lo what hi missed,
+  // found by Knuth's two-sum (exact for any two doubles that do not
+  // overflow).
+  const double hi = anchor + travel;
+  const double back = hi - travel;
+  const double lo = (anchor - back) + (travel - (hi - back));
+  const float nearest = static_cast<float>(hi);  // the float nearest hi
+  if (lo == 0 || hi == nearest) return nearest;
+  // Where hi lies halfway between two floats, the exact sum lies on lo's
+  // side of halfway: nearer the float on that side. Elsewhere no float's
+  // halfway point (a double) lies between hi and the exact sum, so the
+  // float nearest hi is the float nearest the sum.
+  const float other = std::nextafter(nearest, hi > nearest ? INFINITY : -INFINITY);
+  if ((static_cast<double>(nearest) + other) / 2 != hi) return nearest;
+  return (lo > 0) == (other > nearest) ? other : nearest;
 }
 
 float Limited(float pitch) { return pitch < -90.0f ? -90.0f : pitch > 90.0f ? 90.0f : pitch; }

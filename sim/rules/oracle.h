@@ -30,7 +30,8 @@ struct Band {
 Band SnapBand(int32_t multiple);
 
 // Where a drag turns an angle: the anchor plus the cursor's travel since the
-// press in pixels, one degree a pixel, rounded once to single precision.
+// press in pixels, one degree a pixel, the exact sum rounded once to the
+// nearest single-precision float, a tie to the even one.
 float Turned(float anchor, int32_t from, int32_t to);
 
 // The pitch as the limit leaves it: within -90 to 90; not a number passes.
