@@ -188,7 +188,7 @@ int32_t MCP_CALL MoveFloor(uint32_t, uint32_t, uint32_t, uint32_t, uint32_t, uin
   gGetViewAttribute(view, "Pers", buffer, 2);
   uint32_t c[8];
   gGetViewCamera(view, &c[0], &c[1], &c[2], &c[3], &c[4], &c[5], &c[6], &c[7]);
-  sys::Point cursor;
+  Pixel cursor;
   sys::CursorPos(&cursor);
   // The moves all turn the camera to where it already is (see PrepareMove),
   // so what was read is what the plug-in writes.
@@ -202,7 +202,7 @@ int32_t MCP_CALL PressFloor(uint32_t, uint32_t, uint32_t, uint32_t, uint32_t, ui
   char buffer[64];
   gGetViewAttribute(view, "UV", nullptr, 0);
   gGetViewAttribute(view, "UV", buffer, 2);
-  sys::Point cursor;
+  Pixel cursor;
   sys::CursorPos(&cursor);
   WriteState(context, 1);
   uint32_t c[8];
@@ -281,8 +281,8 @@ void StartHost() {
 
 // Press at one place, then move to another and stay there: every move turns
 // the camera to the same angles and leaves the drag state at 2.
-constexpr sys::Point kPressAt{400, 300};
-constexpr sys::Point kMoveTo{430, 280};
+constexpr Pixel kPressAt{400, 300};
+constexpr Pixel kMoveTo{430, 280};
 
 void PrepareMove() {
   SetCamera(30.0f, 10.0f);

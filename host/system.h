@@ -4,16 +4,20 @@
 
 #include <cstdint>
 
-namespace orbitrix::sys {
+namespace orbitrix {
 
-struct Point {
-  int32_t x;
-  int32_t y;
+// A cursor position in screen pixels, y downward.
+struct Pixel {
+  int32_t x, y;
 };
+
+}  // namespace orbitrix
+
+namespace orbitrix::sys {
 
 // The cursor's screen position; false when the system cannot tell (a locked
 // desktop, for instance), in which case *p is unchanged.
-bool CursorPos(Point* p);
+bool CursorPos(Pixel* p);
 
 // Whether a Ctrl key is down at this moment.
 bool CtrlHeld();

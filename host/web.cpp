@@ -8,7 +8,7 @@ namespace {
 
 // CSS pixels, so that one pixel of travel is one degree whatever the
 // device's pixel ratio.
-orbitrix::sys::Point gPointer;
+orbitrix::Pixel gPointer;
 bool gCtrl;
 
 }  // namespace
@@ -26,7 +26,7 @@ EMSCRIPTEN_KEEPALIVE void OrbitrixWebSetCtrl(int32_t down) { gCtrl = down != 0; 
 
 namespace orbitrix::sys {
 
-bool CursorPos(Point* p) {
+bool CursorPos(Pixel* p) {
   *p = gPointer;
   return true;
 }

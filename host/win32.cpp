@@ -8,7 +8,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }
 
 namespace orbitrix::sys {
 
-bool CursorPos(Point* p) {
+bool CursorPos(Pixel* p) {
   POINT pt;
   if (!GetCursorPos(&pt)) return false;
   p->x = pt.x;

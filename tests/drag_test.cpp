@@ -414,6 +414,23 @@ TEST_F(Move, ExtremeCursorTravelDoesNotOverflow) {
   EXPECT_EQ(view.pitch(), -4294967295.0f);
 }
 
+// 2^25 + 2 lies halfway between the floats 2^25 and 2^25 + 4: an anchor of
+// 2^-30 either side of zero puts the sum just past that tie, a bit the sum
+// rounded to double first would lose.
+TEST_F(Move, ATravelPastAnyScreenStillRoundsOnce) {
+  const float tiny = 0x1p-30f;
+  host.SetOption(kLimitPitch, 0);
+  PressAt(0, 0, tiny, -tiny);
+  MoveTo(33554434, 33554434);
+  EXPECT_EQ(view.heading(), 33554436.0f);
+  EXPECT_EQ(view.pitch(), 33554432.0f);
+  host.setDragState(0);
+  PressAt(0, 0, -tiny, tiny);
+  MoveTo(-33554434, -33554434);
+  EXPECT_EQ(view.heading(), -33554436.0f);
+  EXPECT_EQ(view.pitch(), -33554432.0f);
+}
+
 TEST_F(Move, ToolSwitchEndsTheDrag) {
   PressAt(0, 0, 0, 0);
   MoveTo(1, 1);

@@ -43,11 +43,11 @@ int32_t Press(const ToolServices& host, ViewHandle view, uint32_t buttons, void*
   if (!(buttons & 1)) return 4;
   if (ReadDragState(context) != kIdle) return 0;
   // Where the system cannot tell the cursor there is no anchor to take.
-  sys::Point cursor;
+  Pixel cursor;
   if (!sys::CursorPos(&cursor)) return 0;
   WriteDragState(context, kPressed);
   const CameraValues camera = ReadCamera(host, view);
-  gDragAnchor = {{cursor.x, cursor.y}, {camera.heading(), camera.pitch()}};
+  gDragAnchor = {cursor, {camera.heading(), camera.pitch()}};
   // A view left in parallel projection by the last release goes back to
   // normal as soon as a new drag starts.
   WriteViewAttribute(host, view, "TempOrtho", false);
@@ -59,10 +59,9 @@ int32_t Move(const ToolServices& host, ViewHandle view, uint32_t buttons, void* 
   if (ReadDragState(context) < kPressed) return 2;
   if (ReadViewAttributeInt(host, view, "Pers", 1) == 0) return 0;
   CameraValues camera = ReadCamera(host, view);
-  sys::Point cursor;
+  Pixel cursor;
   if (!sys::CursorPos(&cursor)) return 0;
-  const Angles turned =
-      Turn(gDragAnchor.camera, gDragAnchor.cursor, {cursor.x, cursor.y}, LimitPitch());
+  const Angles turned = Turn(gDragAnchor, cursor, LimitPitch());
   camera.setHeading(turned.heading);
   camera.setPitch(turned.pitch);
   WriteCamera(host, view, camera);

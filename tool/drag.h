@@ -32,11 +32,6 @@ inline void WriteDragState(void* context, DragState state) {
 
 // Where the press took hold: one for the whole module, since the host runs
 // one drag at a time across all its views.
-struct DragAnchor {
-  Pixel cursor;
-  Angles camera;  // its heading and pitch
-};
-
 extern DragAnchor gDragAnchor;
 
 }  // namespace orbitrix

@@ -5,7 +5,7 @@
 namespace sim {
 
 namespace {
-orbitrix::sys::Point cursor;
+orbitrix::Pixel cursor;
 bool ctrl;
 }  // namespace
 
@@ -32,7 +32,7 @@ void SetCtrl(bool down) { ctrl = down; }
 
 namespace orbitrix::sys {
 
-bool CursorPos(Point* p) {
+bool CursorPos(Pixel* p) {
   if (sim::fake::cursorFails) return false;
   *p = sim::cursor;
   return true;
