@@ -19,6 +19,7 @@
 #include "sim/rules/events.h"
 #include "sim/session/effect.h"
 #include "tests/heap.h"
+#include "tool/view.h"
 
 using namespace orbitrix;
 
@@ -30,8 +31,8 @@ constexpr ViewHandle kViews = 3;
 
 // What the attribute reader must make of key in view v, given how the
 // simulated host answers (sim/host/host.cpp): the fallback where the view
-// has no such attribute, the size is 0 or less or more than the heap gives
-// (the tests' allocator refuses blocks past 256 MiB), or the value is not
+// has no such attribute, the size is 0 or less or longer than the reader
+// takes (kLongestValue, its NUL included), or the value is not
 // delivered; else the value's n bytes read as atoi reads them, by the C
 // library, up to the first NUL.
 int32_t Reads(const sim::View& v, const char* key, int32_t fallback) {
@@ -40,7 +41,7 @@ int32_t Reads(const sim::View& v, const char* key, int32_t fallback) {
   const sim::Attribute& a = it->second;
   const auto needed = static_cast<int32_t>(a.value.size()) + 1;
   const int32_t n = a.sizeAnswer.value_or(needed);
-  if (n <= 0 || n > (256 << 20)) return fallback;
+  if (n <= 0 || n > static_cast<int32_t>(kLongestValue)) return fallback;
   std::string bytes;
   if (!a.terminated) {
     for (int32_t i = 0; i < n; ++i)
@@ -81,8 +82,8 @@ struct Stress {
   }
 
   void Attribute(sim::Attribute& a) {
-    // Short values and values past the reader's 64-byte stack buffer, which
-    // it takes from the heap: each meets every answer below.
+    // Short values and long ones, up to what the reader takes and past it:
+    // each meets every answer below.
     static const std::string values[] = {"0",
                                          "1",
                                          " 7",
@@ -94,15 +95,17 @@ struct Stress {
                                          "+1",
                                          std::string(64, '0') + "3",
                                          std::string(70, ' ') + "-12",
-                                         std::string(200, '9')};
+                                         std::string(200, '9'),
+                                         std::string(kLongestValue - 3, ' ') + "-4",
+                                         std::string(kLongestValue, '5')};
     a = {};
     a.value = values[Pick(std::size(values))];
     switch (Pick(10)) {
       case 0: a.sizeAnswer = 0; break;
       case 1: a.sizeAnswer = static_cast<int32_t>(0xFFFFFFFF); break;
-      case 2: a.sizeAnswer = 0x7FFFFFFF; break;  // more than the heap gives
+      case 2: a.sizeAnswer = 0x7FFFFFFF; break;
       case 3:
-        a.sizeAnswer = static_cast<int32_t>(1 + Pick(300));
+        a.sizeAnswer = static_cast<int32_t>(1 + Pick(1100));
         a.terminated = false;
         break;
       case 4: a.valueAnswer = 0; break;

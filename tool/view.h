@@ -17,8 +17,13 @@ namespace orbitrix {
 // int32_t limits instead of overflowing.
 int32_t ParseDecimal(const char* text, size_t n);
 
+// The longest value read, its NUL included: far beyond anything a view
+// holds.
+inline constexpr size_t kLongestValue = 1024;
+
 // The view's attribute key as an integer, or fallback when the view has no
-// such attribute, the host does not deliver it, or no buffer can be had.
+// such attribute, the host does not deliver it, or it is longer than
+// kLongestValue.
 int32_t ReadViewAttributeInt(const ToolServices& host, ViewHandle view, const char* key,
                              int32_t fallback);
 
