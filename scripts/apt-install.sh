@@ -82,7 +82,9 @@ record_new() {
     "$work/before" "$work/after")
   [ -n "$new" ] || return 0
   mapfile -t lines <<<"$new"
-  note "${lines[@]}" && say "recorded ${#lines[@]} packages this machine did not have in $record"
+  note "${lines[@]}" &&
+    say "recorded ${#lines[@]} package$([ ${#lines[@]} = 1 ] || echo s) this machine did not have" \
+      "in $record"
 }
 finish() {
   [ ! -f "$work/before" ] || record_new || say "could not write $record"

@@ -188,8 +188,13 @@ remove_recorded() {
           "install: no package was removed"
         ok=0
       else
-        # Protected packages (libc6:i386) count as essential: they are the
-        # set-up's here, as apt's plan has just shown.
+        # apt counts a protected package (libc6:i386) as essential, and
+        # would stop at it: here it is the set-up's, as the plan has shown.
+        ! grep -q '^WARNING: The following essential packages will be removed' "$work/plan" ||
+          say "apt calls $(awk '/^WARNING: The following essential/ { on = 1; next }
+            on && /^ / { gsub(/\([^)]*\)/, ""); names = names " " $0 } on && /^[0-9]/ { exit }
+            END { $0 = names; $1 = $1; gsub(/ /, ", "); print }' "$work/plan") essential below: the" \
+            "set-up installed them, and nothing else here needs them"
         as_root env DEBIAN_FRONTEND=noninteractive apt-get remove -y -q --allow-remove-essential \
           $(cat "$work/remove") || ok=0
       fi
