@@ -128,7 +128,7 @@ remove_recorded() {
   [ -s "$record" ] || { say "nothing to remove: the set-up has recorded nothing in $record"; return 0; }
   eval "$(apt-config shell status Dir::State::status/f native APT::Architecture)"
   admindir=$(dirname "$status")
-  local kind what extra ok=1
+  local kind what extra ok=1 remove purge
   work=$(mktemp -d)
   trap 'rm -rf "$work"' EXIT
   awk 'NF && !seen[$0]++' "$record" >"$work/record"
@@ -173,8 +173,9 @@ remove_recorded() {
        FILENAME == ARGV[2] { if (!($1 in needed)) ours[$1] = 1; next }
        ($1 in ours) && $2 != "not-installed" && $2 != "config-files" { print $1 }' \
     "$work/needed" "$work/ours" "$work/states" >"$work/remove"
-  if [ -s "$work/remove" ]; then
-    if ! apt-get -s -q remove $(cat "$work/remove") >"$work/plan" 2>&1; then
+  mapfile -t remove <"$work/remove"
+  if [ ${#remove[@]} -gt 0 ]; then
+    if ! apt-get -s -q remove "${remove[@]}" >"$work/plan" 2>&1; then
       cat "$work/plan" >&2
       say "apt cannot remove the set-up's packages as they are; nothing was removed"
       ok=0
@@ -196,7 +197,7 @@ remove_recorded() {
             END { $0 = names; $1 = $1; gsub(/ /, ", "); print }' "$work/plan") essential below: the" \
             "set-up installed them, and nothing else here needs them"
         as_root env DEBIAN_FRONTEND=noninteractive apt-get remove -y -q --allow-remove-essential \
-          $(cat "$work/remove") || ok=0
+          "${remove[@]}" || ok=0
       fi
     fi
   fi
@@ -205,8 +206,9 @@ remove_recorded() {
   awk 'FILENAME == ARGV[1] { if ($2 == "config-files") rc[$1] = 1; next }
        $1 == "package" && $3 != "keep-config-files" && ($2 in rc) { print $2 }' \
     "$work/states" "$work/record" | sort -u >"$work/purge"
-  if [ -s "$work/purge" ]; then
-    as_root env DEBIAN_FRONTEND=noninteractive apt-get purge -y -q $(cat "$work/purge") >/dev/null || ok=0
+  mapfile -t purge <"$work/purge"
+  if [ ${#purge[@]} -gt 0 ]; then
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get purge -y -q "${purge[@]}" >/dev/null || ok=0
   fi
   states >"$work/states"
   awk 'FILENAME == ARGV[1] { state[$1] = $2; next }

@@ -39,13 +39,18 @@ def check(ok, what):
         failures.append(what)
 
 
-def deb(pool, name, version, arch, depends=None):
-    """A package of one file that says who it is, built with dpkg-deb."""
+def deb(pool, name, version, arch, depends=None, conffile=False):
+    """A package of one file that says who it is, built with dpkg-deb; with
+    a configuration file too, if asked."""
     tree = pool / f"{name}_{version}_{arch}"
     (tree / "DEBIAN").mkdir(parents=True)
     share = tree / "usr" / "share" / "orbitrix-test" / f"{name}-{arch}"
     share.mkdir(parents=True)
     (share / "version").write_text(version + "\n")
+    if conffile:
+        (tree / "etc").mkdir()
+        (tree / "etc" / f"{name}.conf").write_text("setting = 1\n")
+        (tree / "DEBIAN" / "conffiles").write_text(f"/etc/{name}.conf\n")
     control = [f"Package: {name}", f"Version: {version}", f"Architecture: {arch}",
                "Maintainer: Orbitrix developers <dev@orbitrix.invalid>",
                "Multi-Arch: same" if name.startswith("lib") else "",
@@ -180,10 +185,12 @@ def main():
                     deb(pool, "libuser", "1.0", a, depends="libdemo")] for a in ["amd64", "i386"]}
         base["i386"].append(deb(pool, "demo", "1.0", "i386", depends="libuser"))
         installed = list(base["amd64"])
-        # For the removal: a program that needs the machine's library and a
-        # new one, and, for the owner, a program that needs the new library
-        # and an i386 program.
-        base["amd64"] += [deb(pool, "tool", "1.0", "amd64", depends="libuser, libnew"),
+        # For the removal: a program that needs the machine's library, a new
+        # one and a helper, both with configuration files, and, for the
+        # owner, a program that needs the new library and an i386 program.
+        base["amd64"] += [deb(pool, "tool", "1.0", "amd64", depends="libuser, libnew, helper",
+                              conffile=True),
+                          deb(pool, "helper", "1.0", "amd64", conffile=True),
                           deb(pool, "libnew", "1.0", "amd64"),
                           deb(pool, "mine", "1.0", "amd64", depends="libnew (>= 1.0)")]
         base["i386"].append(deb(pool, "mine-too", "1.0", "i386"))
@@ -230,23 +237,29 @@ def main():
         print("The set-up's record and its removal, on an amd64 machine that had some of it:")
         env = machine(work / "d", repo, installed, i386=False)
         had = ["libdemo:amd64", "libuser:amd64"]
+        owner_does(env, "install", "helper")
+        owner_does(env, "remove", "helper")  # its configuration file stays
         code, out = step(env, "tool", "libuser", "demo:i386")
         check(code == 0 and has(env, "tool") and has(env, "demo:i386")
               and foreign_architectures(env) == ["i386"],
               "the step adds i386 and installs a program and an i386 one, asked along with a "
               "library the machine has")
         check(record(env) == {"architecture i386", "package tool:amd64", "package libnew:amd64",
-                              "package demo:i386", "package libuser:i386", "package libdemo:i386"},
+                              "package demo:i386", "package libuser:i386", "package libdemo:i386",
+                              "package helper:amd64 keep-config-files"},
               "the record holds the architecture and each package the step brought, named or "
-              "pulled in, and not the library the machine had, named or not, nor the one it needs")
+              "pulled in, and not the library the machine had, named or not, nor the one it "
+              "needs; and marks the one whose configuration the machine kept")
         owner_does(env, "install", "mine", "mine-too:i386")
         code, out = run(env, SETUP, "--remove")
         check(code == 0, "the removal succeeds")
         check(all(has(env, p) for p in had + ["mine", "mine-too:i386"]),
               "what the machine had before stays, and so do its owner's packages since")
-        check(not any(has(env, p) or status(env, p).startswith("deinstall")
-                      for p in ["tool", "demo:i386", "libuser:i386", "libdemo:i386"]),
-              "the step's packages are purged")
+        check(status(env, "tool") == "not known"
+              and not any(has(env, p) for p in ["demo:i386", "libuser:i386", "libdemo:i386"]),
+              "the step's packages are gone, with the configuration the step brought")
+        check(status(env, "helper") == "deinstall ok config-files 1.0",
+              "a package whose configuration the machine had before goes, but leaves it")
         check(has(env, "libnew:amd64") and "libnew:amd64, needed by mine:amd64" in out,
               "a recorded library that the owner's program needs stays, and the removal says why")
         check(foreign_architectures(env) == ["i386"]
