@@ -20,10 +20,19 @@
 #   would try; and whatever apt said, every package must be installed after
 #   the step, or the step fails.
 #
+# A package named with a foreign architecture (wine32:i386) has that
+# architecture added to dpkg first. Each package the step brings that dpkg
+# did not have before, named or pulled in, and each architecture it adds,
+# is written to the set-up's record (scripts/setup.sh, which also reads it
+# to take them away again); a package that was already installed, even as
+# another's dependency, is not. The record is written however the step
+# ends, so an install that fails halfway leaves nothing unrecorded.
+#
 # Everything goes through apt's own configuration, so that APT_CONFIG can
 # point it elsewhere: the test of this step (tests/setup/) gives it a
-# repository and a package database of its own. ORBITRIX_APT_PAUSE sets the
-# pause between tries in seconds (10).
+# repository and a package database of its own, and ORBITRIX_SETUP_RECORD a
+# record of its own. ORBITRIX_APT_PAUSE sets the pause between tries in
+# seconds (10).
 set -euo pipefail
 
 say() { echo "setup: $*"; }
@@ -38,14 +47,51 @@ while [ $# -gt 0 ] && [[ $1 == -* ]]; do options+=("$1"); shift; done
 tries=3
 pause=${ORBITRIX_APT_PAUSE:-10}
 codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
-eval "$(apt-config shell status Dir::State::status/f)"
+eval "$(apt-config shell status Dir::State::status/f native APT::Architecture)"
 admindir=$(dirname "$status")
+record=${ORBITRIX_SETUP_RECORD:-/var/lib/orbitrix-setup/added}
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 
 installed() {
   dpkg-query --admindir="$admindir" -W -f='${Status}' "$1" 2>/dev/null | grep -q 'ok installed'
 }
+
+# Appends lines to the set-up's record.
+note() {
+  [ $# -gt 0 ] || return 0
+  as_root mkdir -p "${record%/*}" && printf '%s\n' "$@" | as_root tee -a "$record" >/dev/null
+}
+
+# Every package dpkg knows, as NAME:ARCH STATE, Architecture: all counted as
+# the native one (as dpkg and apt take it), so that each has one name here.
+states() {
+  dpkg-query --admindir="$admindir" -W -f='${Package}:${Architecture} ${db:Status-Status}\n' |
+    sed "s/:all /:$native /" | sort
+}
+
+# The packages installed now that were not before the step, each noted with
+# what it was then: a package whose configuration files were left behind
+# by an earlier removal keeps them when it is removed again.
+record_new() {
+  states >"$work/after"
+  local new lines
+  new=$(awk 'FILENAME == ARGV[1] { was[$1] = $2; next }
+             $2 != "not-installed" && $2 != "config-files" &&
+             (!($1 in was) || was[$1] == "not-installed" || was[$1] == "config-files") {
+               print "package " $1 (was[$1] == "config-files" ? " keep-config-files" : "") }' \
+    "$work/before" "$work/after")
+  [ -n "$new" ] || return 0
+  mapfile -t lines <<<"$new"
+  note "${lines[@]}" &&
+    say "recorded ${#lines[@]} package$([ ${#lines[@]} = 1 ] || echo s) this machine did not have" \
+      "in $record"
+}
+finish() {
+  [ ! -f "$work/before" ] || record_new || say "could not write $record"
+  rm -rf "$work"
+}
+trap finish EXIT
+trap 'exit 130' INT TERM
 
 update() {
   local try
@@ -71,6 +117,17 @@ apt_install() {
 }
 
 refused() { grep -qE 'held broken packages|Unable to correct problems' "$work/install"; }
+
+# Foreign architectures the packages name are added before the indexes are
+# fetched, so that apt fetches theirs too.
+for arch in $(printf '%s\n' "$@" | sed -n 's/^[^:=/]*:\([a-z0-9-]*\)$/\1/p' | sort -u); do
+  case $arch in "$native" | all | any | native) continue ;; esac
+  ! dpkg --admindir="$admindir" --print-foreign-architectures | grep -qx "$arch" || continue
+  say "adding the $arch architecture to dpkg"
+  as_root dpkg --admindir="$admindir" --add-architecture "$arch"
+  note "architecture $arch"
+done
+states >"$work/before"
 
 update
 if ! apt_install "$@" && refused && [ -n "$codename" ]; then

@@ -23,6 +23,11 @@
 #   scripts/emulate-i386.sh mode     prints how 32-bit programs run here: native or emulated
 #   scripts/emulate-i386.sh time-scale   prints how much longer the tests' time limits must be
 #   scripts/emulate-i386.sh remove   unregisters the handler, now and at boot
+#
+# What it adds that the machine did not have (the package source and its
+# pinning, the registration and its file for boot; qemu-user itself through
+# scripts/apt-install.sh) goes into the set-up's record, from which
+# scripts/setup.sh --remove takes it away.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -39,6 +44,18 @@ min_qemu=8.1
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 say() { echo "emulate-i386: $*"; }
 die() { echo "emulate-i386: $*" >&2; exit 1; }
+
+record=${ORBITRIX_SETUP_RECORD:-/var/lib/orbitrix-setup/added}
+note() {
+  as_root mkdir -p "${record%/*}" && printf '%s\n' "$@" | as_root tee -a "$record" >/dev/null
+}
+# Writes a file as root from standard input, recording it if it is new.
+write() {
+  local new=0
+  [ -e "$1" ] || new=1
+  as_root tee "$1" >/dev/null
+  [ "$new" = 0 ] || note "file $1"
+}
 
 # The enabled binfmt_misc entry that takes i386 ELF files, if there is one:
 # its magic starts with a 32-bit little-endian ELF ident and names machine 3.
@@ -103,14 +120,14 @@ install_qemu() {
     codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
     [ "$codename" = bookworm ] ||
       die "qemu-user ${candidate:-(none)} is older than $min_qemu and no newer one is known for this system"
-    as_root tee /etc/apt/sources.list.d/orbitrix-qemu-backports.sources >/dev/null <<EOF
+    write /etc/apt/sources.list.d/orbitrix-qemu-backports.sources <<EOF
 Types: deb
 URIs: http://deb.debian.org/debian
 Suites: bookworm-backports
 Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 EOF
-    as_root tee /etc/apt/preferences.d/orbitrix-qemu-backports >/dev/null <<EOF
+    write /etc/apt/preferences.d/orbitrix-qemu-backports <<EOF
 # Only qemu-user comes from bookworm-backports (for the i386 emulator).
 Package: *
 Pin: release n=bookworm-backports
@@ -143,11 +160,14 @@ register() {
     [ -z "$current" ] || echo -1 | as_root tee "$current" >/dev/null
     [ ! -e "$binfmt/$name" ] || echo -1 | as_root tee "$binfmt/$name" >/dev/null
     registration | as_root tee "$binfmt/register" >/dev/null
+    # Not where it replaced a handler the machine had: taking this one away
+    # would leave none.
+    [ -n "$current" ] || note "binfmt $binfmt/$name $interpreter"
     changed=1
   fi
   if [ "$(cat "$persist" 2>/dev/null)" != "$(registration)" ]; then
     as_root mkdir -p "${persist%/*}"
-    registration | as_root tee "$persist" >/dev/null
+    registration | write "$persist"
     changed=1
   fi
 }
