@@ -18,7 +18,8 @@ ROOMS = {
     "host": [],
     "tool": ["host"],
     "sim/text": [],
-    "sim/rules": [],
+    # The rules take the tool's types (tool/angles.h), never its code.
+    "sim/rules": ["tool"],
     "sim/host": ["host", "sim/text"],
     "sim/session": ["host", "sim/text", "sim/rules", "sim/host"],
     "sim/report": ["host", "sim/text", "sim/rules", "sim/host", "sim/session"],

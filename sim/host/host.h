@@ -100,6 +100,7 @@ class Host {
   bool Start(uint32_t hostVersion = 0x50600);
 
   View& view(ViewHandle id) { return views_[id]; }
+  const std::map<ViewHandle, View>& views() const { return views_; }
 
   // The option records the plug-in registered, in order; null before.
   orbitrix::GuiOptionRecord* option(int i) const;
