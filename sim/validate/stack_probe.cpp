@@ -17,6 +17,7 @@ struct ProbeBlock {
   uint32_t mxcsrBefore, mxcsrAfter;
   uint32_t eax, eflags, espAtCall, espAfter;
   uint32_t savedEsp, savedEbx, savedEsi, savedEdi, savedEbp, savedMxcsr;
+  uint16_t x87Env[14];  // what the callee left: control, status and tag words first
 };
 
 static_assert(offsetof(ProbeBlock, arguments) == 4 && offsetof(ProbeBlock, count) == 8 &&
@@ -30,7 +31,8 @@ static_assert(offsetof(ProbeBlock, arguments) == 4 && offsetof(ProbeBlock, count
               offsetof(ProbeBlock, espAtCall) == 60 && offsetof(ProbeBlock, espAfter) == 64 &&
               offsetof(ProbeBlock, savedEsp) == 68 && offsetof(ProbeBlock, savedEbx) == 72 &&
               offsetof(ProbeBlock, savedEsi) == 76 && offsetof(ProbeBlock, savedEdi) == 80 &&
-              offsetof(ProbeBlock, savedEbp) == 84 && offsetof(ProbeBlock, savedMxcsr) == 88);
+              offsetof(ProbeBlock, savedEbp) == 84 && offsetof(ProbeBlock, savedMxcsr) == 88 &&
+              offsetof(ProbeBlock, x87Env) == 92);
 
 // At a fixed address: once the callee has run, no register can be trusted
 // to find it by.
@@ -68,6 +70,7 @@ __attribute__((naked, noipa)) void RawCall(ProbeBlock*) {
       "jmp 1b\n\t"
       "2:\n\t"
       "mov %esp, orbitrix_probe_block+60\n\t"  // espAtCall
+      "fnclex\n\t"                             // no exception pending
       "fldcw orbitrix_probe_block+36\n\t"      // x87
       "fnstcw orbitrix_probe_block+38\n\t"     // x87Before
       "ldmxcsr orbitrix_probe_block+32\n\t"    // mxcsr
@@ -89,7 +92,9 @@ __attribute__((naked, noipa)) void RawCall(ProbeBlock*) {
       "popl orbitrix_probe_block+56\n\t"     // eflags
       "fnstcw orbitrix_probe_block+40\n\t"   // x87After
       "stmxcsr orbitrix_probe_block+48\n\t"  // mxcsrAfter
-      "cld\n\t"                              // the caller's own state back
+      "fnstenv orbitrix_probe_block+92\n\t"  // x87Env
+      "cld\n\t"                              // the caller's own state back,
+      "fninit\n\t"                           // the x87 registers empty
       "fldcw orbitrix_probe_block+42\n\t"
       "ldmxcsr orbitrix_probe_block+88\n\t"
       "mov orbitrix_probe_block+68, %esp\n\t"
@@ -124,7 +129,9 @@ ProbedCall ProbeCall(const void* function, const uint32_t* arguments, int32_t co
           b.x87Before,
           b.x87After,
           b.mxcsrBefore,
-          b.mxcsrAfter};
+          b.mxcsrAfter,
+          b.x87Env[2],
+          b.x87Env[4]};
 }
 
 }  // namespace sim

@@ -4,8 +4,8 @@
 // what the callee-saved registers hold, the floating-point control state),
 // and tells what the callee left: how many bytes of the arguments it removed
 // (a C-convention function removes none, a callee-cleans one all), the whole
-// of EAX, the callee-saved registers, the direction flag, and the x87
-// control word and MXCSR.
+// of EAX, the callee-saved registers, the direction flag, the x87 control
+// word and register stack, and MXCSR.
 #pragma once
 
 #include <cstdint>
@@ -16,7 +16,8 @@ namespace sim {
 // to 4 bytes at the call (Microsoft's x86 compiler keeps no 16-byte
 // alignment), the direction flag clear, and whatever floating-point control
 // state it has set for itself. The callee must give back EBX, ESI, EDI and
-// EBP, a clear direction flag and the control state as it found them.
+// EBP, a clear direction flag, the control state as it found them (MXCSR
+// whole, its status flags too) and the x87 registers empty.
 struct CallEnvironment {
   uint32_t stackOffset = 0;  // ESP modulo 16 at the call: 0, 4, 8 or 12
   uint16_t x87 = 0x027F;     // Windows' own: 53-bit precision, to nearest, all masked
@@ -34,12 +35,11 @@ struct ProbedCall {
   // and as it left it.
   uint16_t x87Before, x87After;
   uint32_t mxcsrBefore, mxcsrAfter;
+  // The x87 status and tag words as the callee left them: a register in use
+  // (tag other than 11), or the stack's top moved (status bits 11-13),
+  // means a value left behind, or MMX state without EMMS.
+  uint16_t x87Status, x87Tags;
 };
-
-// MXCSR's control bits: rounding, flush-to-zero, denormals-are-zero and the
-// exception masks. The low six bits are sticky status flags, the caller's to
-// ignore.
-constexpr uint32_t kMxcsrControl = 0xFFC0;
 
 ProbedCall ProbeCall(const void* function, const uint32_t* arguments, int32_t count,
                      const CallEnvironment& environment = {});
