@@ -7,7 +7,6 @@
 #include <cstddef>
 #include <cstring>
 
-#include "sim/host/desktop.h"
 #include "sim/text/text.h"
 
 namespace sim::validate {
@@ -59,31 +58,6 @@ bool Probe::Skip(const std::string& why) {
   return true;
 }
 
-bool StartHost(Probe& p, Host& host) {
-  if (host.Start()) return true;
-  return p.Fail(
-      Cat({"the module refused host version 0x50600 or did not register its tool and "
-           "options: ",
-           LogText(host)}));
-}
-
-int CountCalls(const Host& host, uint32_t slot) {
-  int n = 0;
-  for (const Call& c : host.log) n += c.slot == slot;
-  return n;
-}
-
-const Call* LastCall(const Host& host, uint32_t slot) {
-  for (auto it = host.log.rbegin(); it != host.log.rend(); ++it)
-    if (it->slot == slot) return &*it;
-  return nullptr;
-}
-
-const uint32_t* Written(const Host& host) {
-  const Call* c = LastCall(host, orbitrix::kSetViewCamera);
-  return c ? &c->args[1] : nullptr;
-}
-
 bool DeleteButtons(Host& host) {
   bool all = true;
   for (const Registration& r : host.registrations) {
@@ -115,19 +89,27 @@ std::string LogText(const Host& host) {
   return text;
 }
 
-Screen CursorScreen() {
-  const int32_t left = GetSystemMetrics(SM_XVIRTUALSCREEN),
-                top = GetSystemMetrics(SM_YVIRTUALSCREEN);
-  return {left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN) - 1,
-          top + GetSystemMetrics(SM_CYVIRTUALSCREEN) - 1};
+std::string Again(const Probe& p, const std::string& checkName) {
+  const auto seed = static_cast<unsigned long long>(p.settings().seed);
+  return Format("seed %llu: orbitrix-sim validate --seed %llu --level %s --only ^%s$ repeats it",
+                seed, seed, kLevelNames[static_cast<int>(p.settings().level)], checkName.c_str());
 }
 
-void CursorTo(int32_t x, int32_t y, int32_t* gotX, int32_t* gotY) {
-  SetCursor(x, y);
-  POINT p{x, y};
-  GetCursorPos(&p);
-  *gotX = p.x;
-  *gotY = p.y;
+std::string Where(const void* address) {
+  HMODULE module;
+  char path[MAX_PATH];
+  if (reinterpret_cast<uintptr_t>(address) < 0x10000 ||
+      !GetModuleHandleExA(
+          GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+          static_cast<LPCSTR>(address), &module) ||
+      !GetModuleFileNameA(module, path, MAX_PATH))
+    return Format("0x%p", address);
+  const char* base = path;
+  for (const char* c = path; *c; ++c)
+    if (*c == '\\' || *c == '/') base = c + 1;
+  return Format("%s+0x%X", base,
+                static_cast<unsigned>(static_cast<const char*>(address) -
+                                      reinterpret_cast<const char*>(module)));
 }
 
 }  // namespace sim::validate

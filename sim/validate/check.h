@@ -4,7 +4,6 @@
 // log.
 #pragma once
 
-#include <bit>
 #include <cstdint>
 #include <random>
 #include <string>
@@ -88,11 +87,7 @@ struct Check {
   const char* name;
   const char* what;     // one line, for --list
   int limitSeconds[3];  // per level; past it the child is ended and the check hung
-  // One of the two. Most checks get a host started on the module as a host
-  // starts it; those that load the module themselves, or need it unbound,
-  // get the probe alone.
-  bool (*run)(Probe&, Host&);
-  bool (*alone)(Probe&);
+  bool (*run)(Probe&);
   // Optional, run by the validator after a failure: more lines for the report.
   std::string (*explain)(const Settings&, const Outcome&) = nullptr;
 };
@@ -114,18 +109,8 @@ Outcome RunInChild(const Settings& settings, const std::string& name,
 // The module's own tool id.
 constexpr uint32_t kOurs0 = orbitrix::kToolId.word0, kOurs1 = orbitrix::kToolId.word1;
 
-// Starts the host as a host does at start-up; false with the failure recorded
-// when the module refuses or registers less than it must.
-bool StartHost(Probe& p, Host& host);
-
-// The host's calls through a slot, counted; the last one, or null.
-int CountCalls(const Host& host, uint32_t slot);
-const Call* LastCall(const Host& host, uint32_t slot);
 // The log as one line, for counterexamples; "no host call" when empty.
 std::string LogText(const Host& host);
-// The eight values of the last camera write, or null.
-const uint32_t* Written(const Host& host);
-inline float FloatBits(uint32_t bits) { return std::bit_cast<float>(bits); }
 
 // Deletes the button bitmaps the module registered, as their owner, the
 // host, must, and forgets their registrations. False if one is not a bitmap.
@@ -134,15 +119,14 @@ bool DeleteButtons(Host& host);
 // The seed of a check's own random numbers in a run with this seed.
 uint64_t CheckSeed(uint64_t seed, const std::string& checkName);
 
+// The words that repeat a check's run, e.g. "seed 7: orbitrix-sim validate
+// --seed 7 --only ^rules$ repeats it".
+std::string Again(const Probe& p, const std::string& checkName);
+
 // A fresh temporary file's name; "" if there is none.
 std::string TempFile();
 
-// The screen the cursor can reach: left, top, right, bottom (inclusive).
-struct Screen {
-  int32_t left, top, right, bottom;
-};
-Screen CursorScreen();
-// Puts the cursor at x,y and answers where the system put it.
-void CursorTo(int32_t x, int32_t y, int32_t* gotX, int32_t* gotY);
+// The module and offset of an address, e.g. orbitrix.mcp+0x1A2B.
+std::string Where(const void* address);
 
 }  // namespace sim::validate

@@ -45,24 +45,6 @@ const char* ExceptionName(unsigned long code) {
   }
 }
 
-// The module and offset of an address, e.g. orbitrix.mcp+0x1A2B.
-std::string Where(const void* address) {
-  HMODULE module;
-  char path[MAX_PATH];
-  if (reinterpret_cast<uintptr_t>(address) < 0x10000 ||
-      !GetModuleHandleExA(
-          GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-          static_cast<LPCSTR>(address), &module) ||
-      !GetModuleFileNameA(module, path, MAX_PATH))
-    return Format("0x%p", address);
-  const char* base = path;
-  for (const char* c = path; *c; ++c)
-    if (*c == '\\' || *c == '/') base = c + 1;
-  return Format("%s+0x%X", base,
-                static_cast<unsigned>(static_cast<const char*>(address) -
-                                      reinterpret_cast<const char*>(module)));
-}
-
 LONG WINAPI ReportCrash(EXCEPTION_POINTERS* e) {
   const EXCEPTION_RECORD* r = e->ExceptionRecord;
   std::string line =
@@ -88,15 +70,6 @@ struct Args {
   uintptr_t board = 0;
 };
 
-// Runs the check, on a host started on the module where it takes one.
-bool RunCheck(const Check& check, Probe& probe) {
-  if (check.alone) return check.alone(probe);
-  const Plugin* plugin = probe.plugin();
-  if (!plugin) return false;
-  Host host(*plugin);
-  return StartHost(probe, host) && check.run(probe, host);
-}
-
 int RunChild(const Args& a) {
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
   SetUnhandledExceptionFilter(ReportCrash);
@@ -116,7 +89,7 @@ int RunChild(const Args& a) {
     for (uint32_t i; in >> i;) probe.replay.push_back(i);
   }
   SetCtrl(false);
-  const bool held = RunCheck(*check, probe) && probe.failure().empty();
+  const bool held = check->run(probe) && probe.failure().empty();
   SetCtrl(false);
   for (const std::string& n : probe.notes()) std::printf("@@note %s\n", OneLine(n).c_str());
   for (const std::string& w : probe.warnings()) std::printf("@@warn %s\n", OneLine(w).c_str());

@@ -7,7 +7,7 @@
 
 namespace orbitrix::sys {
 
-bool CursorPos(Point* p) {
+bool CursorPos(Pixel* p) {
   POINT pt{0, 0};
   GetCursorPos(&pt);
   p->x = pt.x;

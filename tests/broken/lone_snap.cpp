@@ -10,8 +10,7 @@ extern "C" int32_t MCP_CALL MCP_ToolMouseButton(uint32_t a1, uint32_t a2, uint32
                                                 uint32_t buttons, orbitrix::ViewHandle view,
                                                 uint32_t target, void* context) {
   const orbitrix::ToolServices host = orbitrix::BoundToolServices();
-  if (host.getViewCamera && host.setViewCamera && orbitrix::IsOurTool(w0, w1) && context &&
-      !(pressed & 0xFF)) {
+  if (AllBound() && orbitrix::IsOurTool(w0, w1) && context && !(pressed & 0xFF)) {
     uint32_t v[8] = {};
     host.getViewCamera(view, &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7]);
     const float heading = std::bit_cast<float>(v[4]);

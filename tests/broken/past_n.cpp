@@ -11,7 +11,7 @@ extern "C" int32_t MCP_CALL MCP_ToolMouseButton(uint32_t a1, uint32_t a2, uint32
                                                 uint32_t buttons, orbitrix::ViewHandle view,
                                                 uint32_t target, void* context) {
   const orbitrix::GetViewAttributeFn get = orbitrix::BoundToolServices().getViewAttribute;
-  if (get && orbitrix::IsOurTool(w0, w1) && context) {
+  if (AllBound() && orbitrix::IsOurTool(w0, w1) && context) {
     char buffer[64];
     const int32_t n = get(view, "UV", nullptr, 0);
     if (n > 0 && n <= 64 && get(view, "UV", buffer, n) > 0 && std::atoi(buffer) != 0) return 0;

@@ -10,8 +10,8 @@
 #include "sim/session/session.h"
 #include "sim/text/text.h"
 #include "sim/validate/check.h"
-#include "sim/validate/fuzz/fuzzer.h"
-#include "sim/validate/fuzz/shorten.h"
+#include "sim/validate/play.h"
+#include "sim/validate/shorten.h"
 #include "tests/windows/loaded.h"
 
 namespace sim::validate {
@@ -86,87 +86,29 @@ TEST(Shorten, KeepsJustTheStepsThatMatter) {
 }
 
 std::string Steps(uint64_t seed, int count) {
-  Fuzzer fuzzer(seed, CursorScreen());
+  Generator generator(seed, true);
   std::string text;
-  for (int i = 0; i < count; ++i) text.append(Describe(fuzzer.Next())).append("\n");
+  for (int i = 0; i < count; ++i) text.append(Describe(generator.Next())).append("\n");
   return text;
 }
 
-TEST(Fuzzer, TheSeedAloneDecidesTheSteps) {
+TEST(Generator, TheSeedAloneDecidesTheSteps) {
   EXPECT_EQ(Steps(7, 3000), Steps(7, 3000));
   EXPECT_NE(Steps(7, 3000), Steps(8, 3000));
 }
 
-TEST(Fuzzer, ReproductionsAreScriptsOnTheScreen) {
-  const Screen screen = CursorScreen();
+TEST(Generator, ReproductionsAreScriptsOnTheScreen) {
   for (uint64_t seed = 1; seed <= 5; ++seed) {
-    Fuzzer fuzzer(seed, screen);
-    SessionWriter writer = StartingSession(screen);
+    Generator generator(seed, true);
+    SessionWriter writer = StartingSession();
     int said = 0;
-    for (int i = 0; i < 3000; ++i) said += Write(fuzzer.Next(), writer);
+    for (int i = 0; i < 3000; ++i) said += Write(generator.Next(), writer);
     EXPECT_GT(said, 1000);
     Session session;
     std::string error;
     ASSERT_TRUE(ParseSession(writer.text(), "reproduction", &session, &error)) << error;
-    EXPECT_EQ(CheckScreen(session, screen.right + 1, screen.bottom + 1), "");
+    EXPECT_EQ(CheckScreen(session, 1024, 768), "");
   }
-}
-
-// What an event left behind, as the trace shows it: the drag state and the
-// angles of the event's view (a switch names none). Not TempOrtho: a
-// script's "view" line forgets what the module wrote there, and the module
-// never reads it back.
-std::string After(const Host& host, const Op& op) {
-  std::string text = Format("state %d", host.dragState());
-  if (op.kind == Op::kSwitch) return text;
-  const View& v = const_cast<Host&>(host).view(op.view);
-  return text.append(
-      Format(" view %u %s %s", op.view, Number(v.heading()).c_str(), Number(v.pitch()).c_str()));
-}
-
-// What a reproduction must mean: the steps a script can say, carried out
-// directly and played as the script, leave the same trace event by event.
-TEST(Fuzzer, AReproductionPlaysAsTheStepsDid) {
-  const Screen screen = CursorScreen();
-  Fuzzer fuzzer(11, screen);
-  SessionWriter writer = StartingSession(screen);
-  std::vector<Op> said;
-  for (int i = 0; i < 20000; ++i) {
-    const Op op = fuzzer.Next();
-    if (Write(op, writer)) said.push_back(op);
-  }
-  std::vector<std::string> direct;
-  {
-    Host host(LoadedPlugin());
-    ASSERT_TRUE(host.Start());
-    StartingViews(host);
-    SetCursor(StartX(screen), StartY(screen));
-    SetCtrl(false);
-    FuzzRun run(host);
-    for (size_t i = 0; i < said.size(); ++i) {
-      run.Do(said[i], static_cast<uint32_t>(i));
-      if (said[i].kind == Op::kButton || said[i].kind == Op::kMove || said[i].kind == Op::kSwitch)
-        direct.push_back(After(host, said[i]));
-    }
-  }
-  Session session;
-  std::string error;
-  ASSERT_TRUE(ParseSession(writer.text(), "reproduction", &session, &error)) << error;
-  Host host(LoadedPlugin());
-  ASSERT_TRUE(host.Start());
-  SetCtrl(false);
-  std::vector<std::string> played;
-  PlaySession(session, host, [&](const Step& s) {
-    std::string text = Format("state %d", s.state);
-    if (s.event != "switch")
-      text.append(
-          Format(" view %u %s %s", s.view, Number(s.heading).c_str(), Number(s.pitch).c_str()));
-    played.push_back(text);
-  });
-  SetCtrl(false);
-  ASSERT_GT(direct.size(), 5000u);
-  ASSERT_EQ(played.size(), direct.size());
-  for (size_t i = 0; i < direct.size(); ++i) ASSERT_EQ(played[i], direct[i]) << "event " << i;
 }
 
 }  // namespace

@@ -8,22 +8,13 @@
 
 namespace sim::validate {
 
-bool ExportSurface(Probe& p);               // surface.cpp
-bool CallingEnvironment(Probe& p);          // environment.cpp
-bool SystemFailures(Probe& p, Host& host);  // system.cpp
-bool LoadUnload(Probe& p);                  // lifecycle.cpp
-bool UnboundServices(Probe& p);             // gate.cpp
-bool NullContext(Probe& p, Host& host);
-bool ForeignIds(Probe& p, Host& host);
-bool AttributeAnswers(Probe& p, Host& host);  // attributes.cpp
-bool AttributeBounds(Probe& p, Host& host);
-bool OpaqueValues(Probe& p, Host& host);  // camera.cpp
-bool PitchLimit(Probe& p, Host& host);
-bool CursorExtremes(Probe& p, Host& host);
-bool LongDrag(Probe& p, Host& host);
-bool Snapping(Probe& p, Host& host);    // snapping.cpp
-bool EventOrder(Probe& p, Host& host);  // sequences.cpp
-bool Fuzz(Probe& p, Host& host);        // fuzz.cpp
+bool ExportSurface(Probe& p);       // surface.cpp
+bool CallingEnvironment(Probe& p);  // environment.cpp
+bool SystemFailures(Probe& p);      // system.cpp
+bool AbnormalEnds(Probe& p);        // abnormal.cpp
+bool LoadUnload(Probe& p);          // lifecycle.cpp
+bool Rules(Probe& p);               // rules.cpp
+bool Fuzz(Probe& p);                // fuzz.cpp
 std::string ExplainFuzz(const Settings& s, const Outcome& first);
 
 }  // namespace sim::validate

@@ -1,0 +1,91 @@
+// A host's service may end abnormally: it raises an exception the host
+// catches above the export (a C++ throw travels as one on this platform, and
+// so does an access violation the host handles), and the module's frames are
+// left without returning. Here each of the services the tool calls ends so
+// in turn, at each of its calls in a press, a move and a release, with short
+// and long attribute values: an unwind through msvcrt's longjmp, which
+// unwinds the frames it leaves as Windows unwinds an exception. Nothing the
+// module took may outlive the call (its heap is counted through its own
+// imports), and the module must go on by the rules: after each such end the
+// host switches tools, as a host that lost an event would, and a whole drag
+// follows.
+#include <iterator>
+
+#include "host/abi.h"
+#include "sim/text/text.h"
+#include "sim/validate/checks/checks.h"
+#include "sim/validate/play.h"
+
+namespace sim::validate {
+
+using namespace orbitrix;
+
+namespace {
+
+constexpr std::pair<uint32_t, const char*> kServices[] = {{kGetViewAttribute, "GetViewAttribute"},
+                                                          {kGetViewCamera, "GetViewCamera"},
+                                                          {kSetViewCamera, "SetViewCamera"},
+                                                          {kSetViewAttribute, "SetViewAttribute"},
+                                                          {kRefreshViews, "RefreshViews"}};
+
+}  // namespace
+
+bool AbnormalEnds(Probe& p) {
+  const Plugin* plugin = p.plugin();
+  if (!plugin) return false;
+  const std::string again = Again(p, "abnormal-ends");
+  Player player(p, *plugin);
+  Generator start(0, false);
+  const auto play = [&](const Op& op) {
+    const std::string wrong = player.Do(op);
+    return wrong.empty() || p.Fail(Cat({wrong, "; ", again}));
+  };
+  while (player.calls() < kServiceSlots + 6)
+    if (!play(start.Next())) return false;
+
+  Op cursor, camera, uv, ctrl, press, move, release, toolSwitch;
+  cursor.kind = Op::kCursor, camera.kind = Op::kCamera, uv.kind = Op::kAttr;
+  ctrl.kind = Op::kCtrl, ctrl.value = 0x8000;
+  press.kind = release.kind = Op::kButton, move.kind = Op::kMove;
+  press.pressed = 1, press.buttons = release.buttons = move.buttons = 1;
+  toolSwitch.kind = Op::kSwitch;
+  uv.key = "UV";
+  if (!play(ctrl)) return false;
+  int ended = 0;
+  for (const auto& [slot, name] : kServices) {
+    for (const bool longValue : {false, true}) {
+      uv.attribute = Value(longValue ? std::string(298, ' ') + "0" : "0");
+      for (int nth = 1; nth <= 4; ++nth) {
+        for (const Op* event : {&press, &move, &release}) {
+          // A drag up to the event that ends abnormally, near a right angle.
+          camera.camera[4] = std::bit_cast<uint32_t>(float(88 + nth));
+          camera.camera[5] = std::bit_cast<uint32_t>(-3.5f);
+          cursor.x = 100 + nth, cursor.y = 200;
+          for (const Op* step : {&uv, &camera, &cursor, &toolSwitch}) {
+            if (!play(*step)) return false;
+          }
+          if (event != &press && !play(press)) return false;
+          cursor.x += 7;
+          if (!play(cursor) || (event == &release && !play(move))) return false;
+          p.At(Format("%s ending abnormally at its call %d, the \"UV\" value %s", name, nth,
+                      longValue ? "300 bytes long" : "short"));
+          player.EndAbnormally(slot, nth);
+          if (!play(*event)) return false;
+          ended += player.endedAbnormally();
+          // The host caught it; the module goes on.
+          for (const Op* step : {&toolSwitch, &press, &cursor, &move, &release})
+            if (!play(*step)) return false;
+        }
+      }
+    }
+  }
+  p.Note(
+      Format("%d calls of %u services ended abnormally (a press, a move or a release with "
+             "\"UV\" short or 300 bytes long); no heap block outlived one, and each was "
+             "followed by a drag by the rules",
+             ended, static_cast<unsigned>(std::size(kServices))));
+  if (ended == 0) return p.Fail("no service call ended abnormally: the module called none");
+  return true;
+}
+
+}  // namespace sim::validate
