@@ -17,32 +17,58 @@ Host* gCurrent;
 
 std::string Quoted(const char* s) { return s ? Quote(s) : "null"; }
 
+// The host's own code runs under its own floating-point state, whatever the
+// plug-in's caller set: the x87 unit (its registers and status too) and
+// MXCSR are saved, set as Windows starts a thread, and given back whole.
+class Sheltered {
+ public:
+  explicit Sheltered(uint32_t slot) {
+    if (gCurrent->onService) gCurrent->onService(slot);
+    asm volatile("fnstenv %0\n\tfldcw %2\n\tstmxcsr %1\n\tldmxcsr %3"
+                 : "=m"(x87_), "=m"(mxcsr_)
+                 : "m"(kX87), "m"(kMxcsr));
+  }
+  ~Sheltered() { asm volatile("fldenv %0\n\tldmxcsr %1" : : "m"(x87_), "m"(mxcsr_)); }
+
+ private:
+  static constexpr uint16_t kX87 = 0x027F;
+  static constexpr uint32_t kMxcsr = 0x1F80;
+  uint8_t x87_[28];
+  uint32_t mxcsr_;
+};
+
 // The services as the host exports them: callee-cleans, one 32-bit value an
 // argument.
 int32_t MCP_HOSTAPI RegisterInfoService(uint32_t w0, uint32_t w1, uint32_t a1, uint32_t a2,
                                         uint32_t kind, const void* record, uint32_t size) {
+  const Sheltered s(kRegisterInfo);
   return gCurrent->registerInfo(w0, w1, a1, a2, kind, record, size);
 }
 int32_t MCP_HOSTAPI GetViewAttributeService(ViewHandle view, const char* key, char* buffer,
                                             int32_t size) {
+  const Sheltered s(kGetViewAttribute);
   return gCurrent->getViewAttribute(view, key, buffer, size);
 }
 int32_t MCP_HOSTAPI SetViewAttributeService(ViewHandle view, const char* key, const char* value,
                                             int32_t flag) {
+  const Sheltered s(kSetViewAttribute);
   return gCurrent->setViewAttribute(view, key, value, flag);
 }
 int32_t MCP_HOSTAPI RefreshViewsService(uint32_t target, int32_t which) {
+  const Sheltered s(kRefreshViews);
   return gCurrent->refreshViews(target, which);
 }
 int32_t MCP_HOSTAPI GetViewCameraService(ViewHandle view, uint32_t* v1, uint32_t* v2, uint32_t* v3,
                                          uint32_t* v4, uint32_t* v5, uint32_t* v6, uint32_t* v7,
                                          uint32_t* v8) {
+  const Sheltered s(kGetViewCamera);
   uint32_t* const values[8] = {v1, v2, v3, v4, v5, v6, v7, v8};
   return gCurrent->getViewCamera(view, values);
 }
 int32_t MCP_HOSTAPI SetViewCameraService(ViewHandle view, uint32_t v1, uint32_t v2, uint32_t v3,
                                          uint32_t v4, uint32_t v5, uint32_t v6, uint32_t v7,
                                          uint32_t v8) {
+  const Sheltered s(kSetViewCamera);
   const uint32_t values[8] = {v1, v2, v3, v4, v5, v6, v7, v8};
   return gCurrent->setViewCamera(view, values);
 }

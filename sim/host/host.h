@@ -120,6 +120,9 @@ class Host {
 
   // Called with the refresh target whenever the plug-in asks for a redraw.
   std::function<void(uint32_t target)> onRefresh;
+  // Called with its slot as each service is entered, before the host does
+  // anything: from here a test can make the service end abnormally.
+  std::function<void(uint32_t slot)> onService;
 
   const Plugin& plugin() const { return plugin_; }
   std::vector<Call> log;

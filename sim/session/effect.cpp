@@ -1,6 +1,7 @@
 #include "sim/session/effect.h"
 
 #include <bit>
+#include <cstring>
 
 #include "sim/rules/oracle.h"
 #include "sim/text/text.h"
@@ -92,6 +93,47 @@ std::string EffectDiffers(const Host& host, ViewHandle v, const std::array<uint3
                      (SameAngle(seen.heading, due.heading) && SameAngle(seen.pitch, due.pitch))) &&
                     seen.tempOrtho == due.tempOrtho && seen.refreshes == due.refreshes;
   return same ? "" : Cat({Described(seen), "; the rule: ", Described(due)});
+}
+
+std::string QueryDiffers(const Host& host, uint32_t eax, int answerBytes, uint32_t w0, uint32_t w1,
+                         uint32_t a1, uint32_t a2, const QueryEffect& due) {
+  const int32_t answer = answerBytes == 1 ? static_cast<int32_t>(eax & 0xFF) : int32_t(eax);
+  if (answer != due.answer || (answerBytes == 1 && eax > 1))
+    return Format("answered EAX 0x%08X; the rule: %d", eax, due.answer);
+  const std::vector<Registration>& got = host.registrations;
+  if (got.size() != due.records.size() || host.log.size() != due.records.size()) {
+    std::string calls = host.log.empty() ? "no call" : "";
+    for (const Call& c : host.log) calls.append(calls.empty() ? "" : "; ").append(c.text);
+    return Format("made %s; the rule: %u record%s", calls.c_str(),
+                  static_cast<unsigned>(due.records.size()), due.records.size() == 1 ? "" : "s");
+  }
+  for (size_t i = 0; i < got.size(); ++i) {
+    const Registration& r = got[i];
+    const RecordDue& d = due.records[i];
+    if (r.idWord0 != w0 || r.idWord1 != w1 || r.hostArg1 != a1 || r.hostArg2 != a2 ||
+        r.kind != d.kind || r.bytes.size() != d.bytes.size())
+      return Format("made %s; the rule: RegisterInfo(%s,%s,%s,%s,%u,record,%u)",
+                    host.log[i].text.c_str(), Hex(w0).c_str(), Hex(w1).c_str(), Hex(a1).c_str(),
+                    Hex(a2).c_str(), d.kind, static_cast<unsigned>(d.bytes.size()));
+    std::vector<uint8_t> bytes = r.bytes;
+    for (const auto& [at, text] : d.texts) {
+      const char* p;
+      std::memcpy(&p, &bytes[at], sizeof p);
+      if (!p || (text ? *text != p : !*p))
+        return Format("registered record %u with bytes %d-%d leading to %s; the rule: %s",
+                      static_cast<unsigned>(i + 1), at, at + 3, p ? Quote(p).c_str() : "no text",
+                      text ? Quote(*text).c_str() : "a text");
+      std::memset(&bytes[at], 0, sizeof p);
+    }
+    if (bytes != d.bytes) {
+      std::string seen, wanted;
+      for (size_t b = 0; b < bytes.size(); ++b)
+        seen.append(Format(" %02X", bytes[b])), wanted.append(Format(" %02X", d.bytes[b]));
+      return Format("registered record %u as%s (texts as 00); the rule:%s",
+                    static_cast<unsigned>(i + 1), seen.c_str(), wanted.c_str());
+    }
+  }
+  return "";
 }
 
 }  // namespace sim

@@ -36,4 +36,13 @@ std::string EffectDiffers(const Host& host, ViewHandle v, const std::array<uint3
                           int32_t answer, int32_t dragState, uint32_t refreshTarget,
                           const Effect& due);
 
+// Whether a query, whose calls are all of host's log and registrations,
+// did what due says: its answer, in the whole of EAX for an 8-bit truth
+// value (answerBytes 1); and each record registered with the identifier
+// words w0, w1, the host's arguments a1, a2, its kind and size, and the
+// bytes due, a text field leading to the text due. "" when it did, else
+// what it did and what it should have.
+std::string QueryDiffers(const Host& host, uint32_t eax, int answerBytes, uint32_t w0, uint32_t w1,
+                         uint32_t a1, uint32_t a2, const QueryEffect& due);
+
 }  // namespace sim

@@ -53,11 +53,6 @@ bool Probe::Fail(const std::string& counterexample) {
   return false;
 }
 
-bool Probe::Skip(const std::string& why) {
-  skipped_ = why;
-  return true;
-}
-
 bool DeleteButtons(Host& host) {
   bool all = true;
   for (const Registration& r : host.registrations) {
@@ -93,6 +88,34 @@ std::string Again(const Probe& p, const std::string& checkName) {
   const auto seed = static_cast<unsigned long long>(p.settings().seed);
   return Format("seed %llu: orbitrix-sim validate --seed %llu --level %s --only ^%s$ repeats it",
                 seed, seed, kLevelNames[static_cast<int>(p.settings().level)], checkName.c_str());
+}
+
+const char* ExceptionName(unsigned long code) {
+  switch (code) {
+    case 0xC0000005: return "access violation";
+    case 0xC00000FD: return "stack overflow";
+    case 0xC000001D: return "illegal instruction";
+    case 0xC0000094: return "integer division by zero";
+    case 0xC0000095: return "integer overflow";
+    case 0xC0000096: return "privileged instruction";
+    case 0xC0000409: return "stack buffer overrun";
+    case 0xC0000374: return "heap corruption";
+    case 0x80000003: return "breakpoint";
+    case 0xC000008D: return "a denormal-operand exception";
+    case 0xC000008E: return "a zero-divide exception";
+    case 0xC000008F: return "an inexact-result exception";
+    case 0xC0000090: return "an invalid-operation exception";
+    case 0xC0000091: return "an overflow exception";
+    case 0xC0000092: return "an x87 stack exception";
+    case 0xC0000093: return "an underflow exception";
+    case 0xC00002B4: return "floating-point exceptions (STATUS_FLOAT_MULTIPLE_FAULTS)";
+    case 0xC00002B5: return "floating-point exceptions (STATUS_FLOAT_MULTIPLE_TRAPS)";
+    default: return "exception";
+  }
+}
+
+bool IsFloatException(unsigned long code) {
+  return (code >= 0xC000008D && code <= 0xC0000093) || code == 0xC00002B4 || code == 0xC00002B5;
 }
 
 std::string Where(const void* address) {

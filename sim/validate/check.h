@@ -50,14 +50,10 @@ class Probe {
   // What the check could not measure here: the check still passes on what
   // it did measure, with a warning.
   void Warn(const std::string& what) { warnings_.push_back(what); }
-  // The check cannot run here at all; answers true, so that a check can end
-  // with `return p.Skip(...)`.
-  bool Skip(const std::string& why);
   // A figure shown with the outcome.
   void Note(const std::string& figure) { notes_.push_back(figure); }
 
   const std::string& failure() const { return failure_; }
-  const std::string& skipped() const { return skipped_; }
   const std::vector<std::string>& warnings() const { return warnings_; }
   const std::vector<std::string>& notes() const { return notes_; }
 
@@ -69,14 +65,14 @@ class Probe {
   Board* board_;
   Plugin plugin_{};
   bool loaded_ = false;
-  std::string failure_, skipped_;
+  std::string failure_;
   std::vector<std::string> warnings_, notes_;
 };
 
 // What the validator made of a check's child.
 struct Outcome {
-  enum Kind { kPassed, kWarning, kSkipped, kFailed, kCrashed, kHung } kind = kCrashed;
-  std::string detail;  // the counterexample, the crash, the time limit, or why skipped
+  enum Kind { kPassed, kWarning, kFailed, kCrashed, kHung } kind = kCrashed;
+  std::string detail;  // the counterexample, the crash or the time limit
   std::vector<std::string> warnings, notes;
   double seconds = 0;
   int32_t step = -1;  // from the board
@@ -125,6 +121,11 @@ std::string Again(const Probe& p, const std::string& checkName);
 
 // A fresh temporary file's name; "" if there is none.
 std::string TempFile();
+
+// An exception code in words, e.g. "access violation"; and whether it is
+// one of the floating-point exceptions.
+const char* ExceptionName(unsigned long code);
+bool IsFloatException(unsigned long code);
 
 // The module and offset of an address, e.g. orbitrix.mcp+0x1A2B.
 std::string Where(const void* address);

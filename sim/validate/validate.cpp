@@ -28,23 +28,6 @@ const Check* Find(const std::string& name) {
 
 // --- The child -----------------------------------------------------------
 
-const char* ExceptionName(unsigned long code) {
-  switch (code) {
-    case 0xC0000005: return "access violation";
-    case 0xC00000FD: return "stack overflow";
-    case 0xC000001D: return "illegal instruction";
-    case 0xC0000094: return "integer division by zero";
-    case 0xC0000095: return "integer overflow";
-    case 0xC0000096: return "privileged instruction";
-    case 0xC0000409: return "stack buffer overrun";
-    case 0xC0000374: return "heap corruption";
-    case 0xC000008E: return "float division by zero";
-    case 0xC0000090: return "invalid float operation";
-    case 0x80000003: return "breakpoint";
-    default: return "exception";
-  }
-}
-
 LONG WINAPI ReportCrash(EXCEPTION_POINTERS* e) {
   const EXCEPTION_RECORD* r = e->ExceptionRecord;
   std::string line =
@@ -93,9 +76,7 @@ int RunChild(const Args& a) {
   SetCtrl(false);
   for (const std::string& n : probe.notes()) std::printf("@@note %s\n", OneLine(n).c_str());
   for (const std::string& w : probe.warnings()) std::printf("@@warn %s\n", OneLine(w).c_str());
-  if (held && !probe.skipped().empty())
-    std::printf("@@skip %s\n", OneLine(probe.skipped()).c_str());
-  else if (held)
+  if (held)
     std::printf("@@pass\n");
   else
     std::printf("@@fail %s\n",
@@ -161,7 +142,7 @@ bool ParseArgs(int argc, char** argv, Args* a, std::string* error) {
 }
 
 const char* StatusWord(Outcome::Kind k) {
-  static const char* const kWords[] = {"passed", "warning", "skipped", "failed", "crashed", "hung"};
+  static const char* const kWords[] = {"passed", "warning", "failed", "crashed", "hung"};
   return kWords[k];
 }
 
@@ -174,7 +155,7 @@ void Print(const std::string& s) {
 
 void Judge(const std::string& output, Outcome* o) {
   bool passed = false;
-  std::string failure, skipped, crash, stray;
+  std::string failure, crash, stray;
   size_t start = 0;
   while (start < output.size()) {
     size_t end = output.find('\n', start);
@@ -186,8 +167,6 @@ void Judge(const std::string& output, Outcome* o) {
       passed = true;
     else if (line.rfind("@@fail ", 0) == 0)
       failure = line.substr(7);
-    else if (line.rfind("@@skip ", 0) == 0)
-      skipped = line.substr(7);
     else if (line.rfind("@@warn ", 0) == 0)
       o->warnings.push_back(line.substr(7));
     else if (line.rfind("@@note ", 0) == 0)
@@ -200,9 +179,6 @@ void Judge(const std::string& output, Outcome* o) {
   if (o->kind == Outcome::kHung) return;
   if (o->exitCode == 0 && passed) {
     o->kind = o->warnings.empty() ? Outcome::kPassed : Outcome::kWarning;
-  } else if (o->exitCode == 0 && !skipped.empty()) {
-    o->kind = Outcome::kSkipped;
-    o->detail = skipped;
   } else if (o->exitCode == 1 && !failure.empty()) {
     o->kind = Outcome::kFailed;
     o->detail = failure;
@@ -364,7 +340,6 @@ int Validate(int argc, char** argv) {
   std::string closing = Format("%d passed, %d failed", counts[Outcome::kPassed], failed);
   if (counts[Outcome::kWarning])
     closing.append(Format(", %d passed with warnings", counts[Outcome::kWarning]));
-  if (counts[Outcome::kSkipped]) closing.append(Format(", %d skipped", counts[Outcome::kSkipped]));
   Print(
       Format("seed %llu\n%s\n", static_cast<unsigned long long>(a.settings.seed), closing.c_str()));
   return failed ? 1 : 0;

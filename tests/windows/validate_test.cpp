@@ -10,7 +10,7 @@
 #include "sim/session/session.h"
 #include "sim/text/text.h"
 #include "sim/validate/check.h"
-#include "sim/validate/play.h"
+#include "sim/validate/sequence.h"
 #include "sim/validate/shorten.h"
 #include "tests/windows/loaded.h"
 
@@ -41,11 +41,7 @@ TEST(Judge, WhatCouldNotBeMeasuredIsSaidAsSuch) {
   const Outcome warned = Judged("@@note 100 loads\n@@warn GDI objects not counted\n@@pass\n", 0);
   EXPECT_EQ(warned.kind, Outcome::kWarning);
   EXPECT_EQ(warned.warnings, std::vector<std::string>{"GDI objects not counted"});
-  const Outcome skipped = Judged("@@skip the cursor cannot be moved here\n", 0);
-  EXPECT_EQ(skipped.kind, Outcome::kSkipped);
-  EXPECT_EQ(skipped.detail, "the cursor cannot be moved here");
   // Neither counts once the child has crashed or failed.
-  EXPECT_EQ(Judged("@@skip x\n", 0xC0000005).kind, Outcome::kCrashed);
   EXPECT_EQ(Judged("@@warn x\n@@fail y\n", 1).kind, Outcome::kFailed);
 }
 
@@ -95,20 +91,6 @@ std::string Steps(uint64_t seed, int count) {
 TEST(Generator, TheSeedAloneDecidesTheSteps) {
   EXPECT_EQ(Steps(7, 3000), Steps(7, 3000));
   EXPECT_NE(Steps(7, 3000), Steps(8, 3000));
-}
-
-TEST(Generator, ReproductionsAreScriptsOnTheScreen) {
-  for (uint64_t seed = 1; seed <= 5; ++seed) {
-    Generator generator(seed, true);
-    SessionWriter writer = StartingSession();
-    int said = 0;
-    for (int i = 0; i < 3000; ++i) said += Write(generator.Next(), writer);
-    EXPECT_GT(said, 1000);
-    Session session;
-    std::string error;
-    ASSERT_TRUE(ParseSession(writer.text(), "reproduction", &session, &error)) << error;
-    EXPECT_EQ(CheckScreen(session, 1024, 768), "");
-  }
 }
 
 }  // namespace

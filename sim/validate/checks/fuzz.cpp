@@ -7,6 +7,7 @@
 #include "sim/text/text.h"
 #include "sim/validate/checks/checks.h"
 #include "sim/validate/play.h"
+#include "sim/validate/sequence.h"
 #include "sim/validate/shorten.h"
 
 namespace sim::validate {
@@ -33,7 +34,7 @@ bool Fuzz(Probe& p) {
   return true;
 }
 
-// A crash or a hang shortened into a session script.
+// A crash or a hang shortened to the steps that still bring it.
 std::string ExplainFuzz(const Settings& s, const Outcome& first) {
   if (first.kind == Outcome::kFailed) return "";  // the step and the rule are in the line
   if (first.step < 0) return "         (the failure came before the first call)\n";
@@ -55,31 +56,18 @@ std::string ExplainFuzz(const Settings& s, const Outcome& first) {
   };
   const std::vector<uint32_t> kept = Shorten(last, hung ? 12 : 40, fails);
   DeleteFileA(file.c_str());
-
-  Generator generator(CheckSeed(s.seed, "fuzz"), true);
-  SessionWriter session = StartingSession();
-  std::string failing;
-  for (uint32_t index = 0, next = 0; index <= last; ++index) {
-    const Op op = generator.Next();
-    if (index == last) failing = Describe(op);
-    if (kept.empty() || next == kept.size() || kept[next] != index) continue;
-    ++next;
-    Write(op, session);
-  }
-  std::string text = Format("         at step %u: %s\n", last, failing.c_str());
   if (kept.empty())
-    return text.append(
-        Format("         (repeating the steps up to it in %d children did not "
-               "fail the same way)\n",
-               tries));
-  text.append(
-      Format("         shortened to %u of its %u steps in %d tries; as a session script "
-             "(\"#\" lines are what a script cannot say):\n",
-             static_cast<unsigned>(kept.size()), last + 1, tries));
-  const std::string& script = session.text();
-  for (size_t start = 0, end; start < script.size(); start = end + 1) {
-    end = script.find('\n', start);
-    text.append("           ").append(script, start, end - start).append("\n");
+    return Format(
+        "         (repeating the steps up to %u in %d children did not fail the same "
+        "way)\n",
+        last, tries);
+  std::string text = Format("         shortened to %u of its %u steps in %d tries:\n",
+                            static_cast<unsigned>(kept.size()), last + 1, tries);
+  Generator generator(CheckSeed(s.seed, "fuzz"), true);
+  for (uint32_t index = 0, next = 0; next < kept.size(); ++index) {
+    const Op op = generator.Next();
+    if (kept[next] == index)
+      ++next, text.append(Format("           %u: %s\n", index, Describe(op).c_str()));
   }
   return text;
 }

@@ -19,72 +19,34 @@ using namespace orbitrix;
 
 namespace {
 
-Op Step(Op::Kind kind) {
-  Op op;
-  op.kind = kind;
-  op.target = 0x51A9;
-  return op;
+Op Step(Op::Kind kind) { return {.kind = kind, .target = 0x51A9}; }
+Op Cursor(int32_t x, int32_t y) { return {.kind = Op::kCursor, .x = x, .y = y}; }
+Op Button(uint32_t pressed, uint32_t buttons = 1) {
+  return {.kind = Op::kButton, .pressed = pressed, .buttons = buttons, .target = 0x51A9};
 }
-Op Camera(float heading, float pitch, uint32_t view = 1) {
-  Op op = Step(Op::kCamera);
-  op.view = view;
-  op.camera = {1, 2, 3, 4, std::bit_cast<uint32_t>(heading), std::bit_cast<uint32_t>(pitch), 7, 8};
-  return op;
-}
-Op CameraBits(std::array<uint32_t, 4> opaque) {
-  Op op = Camera(3, 2);
-  for (int i = 0; i < 4; ++i) op.camera[i] = op.camera[7 - i] = opaque[i];
-  op.camera[4] = std::bit_cast<uint32_t>(3.0f);
-  return op;
-}
-Op Cursor(int32_t x, int32_t y) {
-  Op op = Step(Op::kCursor);
-  op.x = x, op.y = y;
-  return op;
-}
-Op Button(uint32_t pressed, uint32_t buttons = 1, uint32_t view = 1) {
-  Op op = Step(Op::kButton);
-  op.pressed = pressed, op.buttons = buttons, op.view = view;
-  return op;
-}
-Op Move(uint32_t buttons = 1, uint32_t view = 1) {
-  Op op = Step(Op::kMove);
-  op.buttons = buttons, op.view = view;
-  return op;
-}
+Op Move(uint32_t buttons = 1) { return {.kind = Op::kMove, .buttons = buttons}; }
 Op Option(uint32_t index, uint32_t value) {
-  Op op = Step(Op::kOption);
-  op.index = index, op.value = value;
-  return op;
+  return {.kind = Op::kOption, .index = index, .value = value};
 }
-Op Ctrl(bool down) {
-  Op op = Step(Op::kCtrl);
-  op.value = down ? 0x8000 : 0;
-  return op;
+Op Ctrl(bool down) { return {.kind = Op::kCtrl, .value = down ? 0x8000u : 0u}; }
+Op Attr(const char* key, Attribute a) { return {.kind = Op::kAttr, .key = key, .attribute = a}; }
+Op Call(Op::Kind kind, uint32_t index, uint32_t value = 0) {
+  return {.kind = kind, .a1 = 0x51, .a2 = 0x52, .index = index, .value = value};
 }
-Op Attr(const char* key, Attribute a, uint32_t view = 1) {
-  Op op = Step(Op::kAttr);
-  op.key = key, op.attribute = std::move(a), op.view = view;
-  return op;
+Op Foreign(Op op, uint32_t w0, uint32_t w1) { return op.w0 = w0, op.w1 = w1, op; }
+// The opaque values 1, 2, 3, 4 and 4, 3, 2, 1 again.
+Op Camera(float heading, float pitch, std::array<uint32_t, 4> opaque = {1, 2, 3, 4}) {
+  const auto h = std::bit_cast<uint32_t>(heading), p = std::bit_cast<uint32_t>(pitch);
+  return {.kind = Op::kCamera,
+          .camera = {opaque[0], opaque[1], opaque[2], opaque[3], h, p, opaque[3], opaque[2]}};
 }
 Attribute Sized(const char* text, int32_t size, bool terminated = true) {
   Attribute a = Value(text);
-  a.sizeAnswer = size, a.terminated = terminated;
-  return a;
+  return a.sizeAnswer = size, a.terminated = terminated, a;
 }
 Attribute Delivering(const char* text, int32_t answer) {
   Attribute a = Value(text);
-  a.valueAnswer = answer;
-  return a;
-}
-Op Foreign(Op op, uint32_t w0, uint32_t w1) {
-  op.w0 = w0, op.w1 = w1;
-  return op;
-}
-Op Call(Op::Kind kind, uint32_t index, uint32_t value = 0) {
-  Op op = Step(kind);
-  op.index = index, op.value = value, op.a1 = 0x51, op.a2 = 0x52;
-  return op;
+  return a.valueAnswer = answer, a;
 }
 
 // A release at these angles, snapping only while Ctrl is held.
@@ -104,7 +66,7 @@ std::vector<std::vector<Op>> Cases() {
       {Option(2, 0), Call(Op::kGuiInfo, 0)},
       // Opaque camera values that are signalling not-a-numbers go back as
       // they came.
-      {CameraBits({0x7F800001, 0xFFBFFFFF, 0x7FA00000, 0x80000000}), Cursor(1, 1), Button(1),
+      {Camera(3, 2, {0x7F800001, 0xFFBFFFFF, 0x7FA00000, 0x80000000}), Cursor(1, 1), Button(1),
        Cursor(2, 3), Move(), Button(0)},
       // A press and a move, the limit on and off.
       {Camera(30, 10), Cursor(100, 100), Button(1), Cursor(150, 80), Move(), Button(0)},
