@@ -20,14 +20,18 @@ std::string Quoted(const char* s) { return s ? Quote(s) : "null"; }
 // The host's own code runs under its own floating-point state, whatever the
 // plug-in's caller set: the x87 unit (its registers and status too) and
 // MXCSR are saved, set as Windows starts a thread, and given back whole.
+// WebAssembly has no such state.
 class Sheltered {
  public:
   explicit Sheltered(uint32_t slot) {
     if (gCurrent->onService) gCurrent->onService(slot);
+#if !defined(__wasm__)
     asm volatile("fnstenv %0\n\tfldcw %2\n\tstmxcsr %1\n\tldmxcsr %3"
                  : "=m"(x87_), "=m"(mxcsr_)
                  : "m"(kX87), "m"(kMxcsr));
+#endif
   }
+#if !defined(__wasm__)
   ~Sheltered() { asm volatile("fldenv %0\n\tldmxcsr %1" : : "m"(x87_), "m"(mxcsr_)); }
 
  private:
@@ -35,6 +39,7 @@ class Sheltered {
   static constexpr uint32_t kMxcsr = 0x1F80;
   uint8_t x87_[28];
   uint32_t mxcsr_;
+#endif
 };
 
 // The services as the host exports them: callee-cleans, one 32-bit value an
