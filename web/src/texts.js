@@ -9,8 +9,8 @@ export const LANGUAGES = ['ja', 'en'];
 export const TEXTS = {
   title: { ja: 'Orbitrix をブラウザーで試す', en: 'Orbitrix in a browser' },
   help: {
-    ja: 'ビューを左ボタン・ペン・指でドラッグすると、押した位置から 1 ピクセルにつき 1 度回ります。両方の角度が 90 度の倍数に近いところで離すと、その角度にそろいます。',
-    en: 'Drag in the view with the left button, a pen or a finger: one degree per pixel from the press. Let go with both angles near multiples of 90 and they snap.',
+    ja: 'ビューを左ボタン・ペン・指でドラッグすると、押した位置から 1 ピクセルにつき 1 度回ります。両方の角度が 90 度の倍数に近いところで Ctrl を押しながら離すと、その角度にそろいます（2 つ目のオプションを切ると Ctrl なしでも）。',
+    en: 'Drag in the view with the left button, a pen or a finger: one degree per pixel from the press. Let go with Ctrl held and both angles near multiples of 90, and they snap (without Ctrl too, once the second option is off).',
   },
   languages: { ja: '表示言語', en: 'Language' },
   identity: {
