@@ -61,7 +61,7 @@ TEST_F(OptionsTest, ToolRecordBytes) {
 }
 
 TEST_F(OptionsTest, FailedBitmapLeavesANullHandleAndStillRegisters) {
-  sim::fake::bitmap = nullptr;
+  sim::fake::imageFails = true;
   ASSERT_EQ(MCP_GetToolInfo(0, 0, 0xAAAA, 0), 1);
   void* bitmap;
   std::memcpy(&bitmap, &host.registrations.at(0).bytes[8], 4);

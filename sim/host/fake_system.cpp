@@ -6,27 +6,27 @@ namespace sim {
 
 namespace {
 orbitrix::Pixel cursor;
-bool ctrl;
 }  // namespace
 
 namespace fake {
-bool cursorFails;
-void* bitmap;
-void* lastBitmapModule;
-int bitmapLoads;
+bool cursorFails, imageFails;
+uint16_t keyState;
+int otherKey, bitmapLoads;
+void *lastBitmapModule, *bitmap;
+std::string lastBitmapAsked;
+size_t heapBlocks;
 
 void Reset() {
   cursor = {};
-  ctrl = false;
-  cursorFails = false;
-  bitmap = reinterpret_cast<void*>(kBitmapHandle);
-  lastBitmapModule = nullptr;
-  bitmapLoads = 0;
+  cursorFails = imageFails = false;
+  keyState = 0;
+  otherKey = bitmapLoads = 0;
+  lastBitmapModule = bitmap = nullptr;
 }
 }  // namespace fake
 
 void SetCursor(int32_t x, int32_t y) { cursor = {x, y}; }
-void SetCtrl(bool down) { ctrl = down; }
+void SetCtrl(bool down) { fake::keyState = down ? 0x8000 : 0; }
 
 }  // namespace sim
 
@@ -38,12 +38,13 @@ bool CursorPos(Pixel* p) {
   return true;
 }
 
-bool CtrlHeld() { return sim::ctrl; }
+bool CtrlHeld() { return (sim::fake::keyState & 0x8000) != 0; }
 
 void* LoadButtonBitmap(void* module) {
   sim::fake::lastBitmapModule = module;
   ++sim::fake::bitmapLoads;
-  return sim::fake::bitmap;
+  return sim::fake::bitmap =
+             sim::fake::imageFails ? nullptr : reinterpret_cast<void*>(sim::fake::kBitmapHandle);
 }
 
 }  // namespace orbitrix::sys

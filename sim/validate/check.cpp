@@ -24,7 +24,10 @@ uint64_t Fnv(const std::string& s) {
 uint64_t CheckSeed(uint64_t seed, const std::string& checkName) { return seed ^ Fnv(checkName); }
 
 Probe::Probe(const Settings& settings, const std::string& checkName, Board* board)
-    : rng(CheckSeed(settings.seed, checkName)), settings_(settings), board_(board) {}
+    : rng(CheckSeed(settings.seed, checkName)),
+      settings_(settings),
+      name_(checkName),
+      board_(board) {}
 
 uint64_t Probe::Scaled(uint64_t quick, uint64_t standard, uint64_t extensive) const {
   const uint64_t figures[] = {quick, standard, extensive};
@@ -84,10 +87,10 @@ std::string LogText(const Host& host) {
   return text;
 }
 
-std::string Again(const Probe& p, const std::string& checkName) {
+std::string Again(const Probe& p) {
   const auto seed = static_cast<unsigned long long>(p.settings().seed);
   return Format("seed %llu: orbitrix-sim validate --seed %llu --level %s --only ^%s$ repeats it",
-                seed, seed, kLevelNames[static_cast<int>(p.settings().level)], checkName.c_str());
+                seed, seed, kLevelNames[static_cast<int>(p.settings().level)], p.name().c_str());
 }
 
 const char* ExceptionName(unsigned long code) {

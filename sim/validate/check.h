@@ -36,6 +36,7 @@ class Probe {
   Probe(const Settings& settings, const std::string& checkName, Board* board);
 
   const Settings& settings() const { return settings_; }
+  const std::string& name() const { return name_; }
   // The figure for the run's level.
   uint64_t Scaled(uint64_t quick, uint64_t standard, uint64_t extensive) const;
   // The module, loaded on first use for the child's whole life; null (with
@@ -47,14 +48,10 @@ class Probe {
   // Records the counterexample and answers false, so that a check can end
   // with `return p.Fail(...)`.
   bool Fail(const std::string& counterexample);
-  // What the check could not measure here: the check still passes on what
-  // it did measure, with a warning.
-  void Warn(const std::string& what) { warnings_.push_back(what); }
   // A figure shown with the outcome.
   void Note(const std::string& figure) { notes_.push_back(figure); }
 
   const std::string& failure() const { return failure_; }
-  const std::vector<std::string>& warnings() const { return warnings_; }
   const std::vector<std::string>& notes() const { return notes_; }
 
   std::mt19937_64 rng;
@@ -62,18 +59,19 @@ class Probe {
 
  private:
   Settings settings_;
+  std::string name_;
   Board* board_;
   Plugin plugin_{};
   bool loaded_ = false;
   std::string failure_;
-  std::vector<std::string> warnings_, notes_;
+  std::vector<std::string> notes_;
 };
 
 // What the validator made of a check's child.
 struct Outcome {
-  enum Kind { kPassed, kWarning, kFailed, kCrashed, kHung } kind = kCrashed;
+  enum Kind { kPassed, kFailed, kCrashed, kHung } kind = kCrashed;
   std::string detail;  // the counterexample, the crash or the time limit
-  std::vector<std::string> warnings, notes;
+  std::vector<std::string> notes;
   double seconds = 0;
   int32_t step = -1;  // from the board
   unsigned long exitCode = 0;
@@ -116,8 +114,8 @@ bool DeleteButtons(Host& host);
 uint64_t CheckSeed(uint64_t seed, const std::string& checkName);
 
 // The words that repeat a check's run, e.g. "seed 7: orbitrix-sim validate
-// --seed 7 --only ^rules$ repeats it".
-std::string Again(const Probe& p, const std::string& checkName);
+// --seed 7 --level quick --only ^rules$ repeats it".
+std::string Again(const Probe& p);
 
 // A fresh temporary file's name; "" if there is none.
 std::string TempFile();

@@ -7,6 +7,7 @@
 #include <set>
 
 #include "host/abi.h"
+#include "sim/host/desktop.h"
 #include "sim/host/image.h"
 #include "sim/session/effect.h"
 #include "sim/text/text.h"
@@ -15,66 +16,7 @@ namespace sim::validate {
 
 using namespace orbitrix;
 
-System gSystem;
-
 namespace {
-
-// --- The stand-ins -----------------------------------------------------------
-
-std::set<void*> gBlocks;  // the heap blocks the module holds
-
-BOOL WINAPI CursorStandIn(LPPOINT point) {
-  if (gSystem.cursorFails) return SetLastError(ERROR_ACCESS_DENIED), FALSE;
-  *point = {gSystem.x, gSystem.y};
-  return TRUE;
-}
-
-SHORT WINAPI KeyStateStandIn(int key) {
-  if (key != VK_CONTROL) gSystem.otherKey = key;
-  return static_cast<SHORT>(gSystem.keyState);
-}
-
-// The system's own code runs under the floating-point state Windows starts a
-// thread with, whatever the module's caller set.
-HANDLE WINAPI ImageStandIn(HINSTANCE module, LPCSTR name, UINT type, int cx, int cy, UINT flags) {
-  uint8_t x87[28];
-  uint32_t mxcsr;
-  const uint16_t kX87 = 0x027F;
-  const uint32_t kMxcsr = 0x1F80;
-  asm volatile("fnstenv %0\n\tfldcw %2\n\tstmxcsr %1\n\tldmxcsr %3"
-               : "=m"(x87), "=m"(mxcsr)
-               : "m"(kX87), "m"(kMxcsr));
-  ++gSystem.imageLoads;
-  gSystem.imageAsked =
-      Format("LoadImageA(%s, %s, %u, %d, %d, 0x%X)",
-             Hex(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(module))).c_str(),
-             IS_INTRESOURCE(name) ? "an ordinal" : Quote(name).c_str(), type, cx, cy, flags);
-  HANDLE image = gSystem.imageFails ? nullptr : LoadImageA(module, name, type, cx, cy, flags);
-  if (!image) SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-  gSystem.image = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(image));
-  asm volatile("fldenv %0\n\tldmxcsr %1" : : "m"(x87), "m"(mxcsr));
-  return image;
-}
-
-// Fresh blocks hold digits, as a reader that trusts them would find them.
-void* Taken(void* p, size_t n, bool fill) {
-  if (p && fill) std::memset(p, '7', n);
-  if (p) gBlocks.insert(p);
-  gSystem.heapBlocks = gBlocks.size();
-  return p;
-}
-void* __cdecl MallocStandIn(size_t n) { return Taken(std::malloc(n), n, true); }
-void* __cdecl CallocStandIn(size_t n, size_t size) { return Taken(std::calloc(n, size), 0, false); }
-void* __cdecl ReallocStandIn(void* old, size_t n) {
-  void* p = std::realloc(old, n);
-  if (p || n == 0) gBlocks.erase(old);
-  return Taken(p, 0, false);
-}
-void __cdecl FreeStandIn(void* p) {
-  gBlocks.erase(p);
-  std::free(p);
-  gSystem.heapBlocks = gBlocks.size();
-}
 
 // Where a service that ends abnormally unwinds to: msvcrt's longjmp unwinds
 // the frames it leaves as Windows unwinds an exception.
@@ -125,25 +67,13 @@ Player::Player(Probe& probe, const Plugin& plugin)
   if (!ready) {
     ready = true;
     const void* m = plugin.module;
-    const std::pair<const char*, const void*> kUser32[] = {
-        {"GetCursorPos", reinterpret_cast<const void*>(&CursorStandIn)},
-        {"GetKeyState", reinterpret_cast<const void*>(&KeyStateStandIn)},
-        {"LoadImageA", reinterpret_cast<const void*>(&ImageStandIn)}};
-    for (const auto& [name, standIn] : kUser32)
-      if (Redirect(m, "user32.dll", name, standIn) == 0)
-        probe.Fail(Cat({"the module does not import ", name, " from user32.dll"}));
-    const std::pair<const char*, const void*> kHeap[] = {
-        {"malloc", reinterpret_cast<const void*>(&MallocStandIn)},
-        {"calloc", reinterpret_cast<const void*>(&CallocStandIn)},
-        {"realloc", reinterpret_cast<const void*>(&ReallocStandIn)},
-        {"free", reinterpret_cast<const void*>(&FreeStandIn)}};
-    for (const auto& [name, standIn] : kHeap) Redirect(m, "msvcrt.dll", name, standIn);
+    if (const std::string missing = fake::UseStandIns(m); !missing.empty())
+      probe.Fail(Cat({"the module does not import ", missing, " from user32.dll"}));
     gRaised.base = reinterpret_cast<uintptr_t>(m);
     gRaised.end = gRaised.base + ReadImage(m).size;
     AddVectoredExceptionHandler(1, CatchFloatException);
   }
-  gSystem = {};
-  gSystem.heapBlocks = gBlocks.size();
+  fake::Reset();
 }
 
 unsigned char* Player::Context(int which) {
@@ -154,9 +84,12 @@ std::string Player::Do(const Op& op) {
   View& view = host_.view(op.view);
   unsigned char* context = Context(op.context);
   switch (op.kind) {
-    case Op::kCursor: gSystem.cursorFails = op.value, gSystem.x = op.x, gSystem.y = op.y; return "";
-    case Op::kCtrl: gSystem.keyState = static_cast<uint16_t>(op.value); return "";
-    case Op::kImage: gSystem.imageFails = op.value; return "";
+    case Op::kCursor:
+      fake::cursorFails = op.value, cursor_ = {op.x, op.y};
+      SetCursor(op.x, op.y);
+      return "";
+    case Op::kCtrl: fake::keyState = static_cast<uint16_t>(op.value); return "";
+    case Op::kImage: fake::imageFails = op.value; return "";
     case Op::kOption:
       if (options_[op.index]) options_[op.index]->value = static_cast<uint8_t>(op.value);
       return "";
@@ -194,21 +127,21 @@ std::string Player::Do(const Op& op) {
   scene.bound = {bound_[kGetViewAttribute] != nullptr, bound_[kSetViewAttribute] != nullptr,
                  bound_[kRefreshViews] != nullptr, bound_[kGetViewCamera] != nullptr,
                  bound_[kSetViewCamera] != nullptr};
-  scene.cursorKnown = !gSystem.cursorFails;
-  scene.x = gSystem.x, scene.y = gSystem.y;
-  scene.ctrl = (gSystem.keyState & 0x8000) != 0;
+  scene.cursorKnown = !fake::cursorFails;
+  scene.x = cursor_.x, scene.y = cursor_.y;
+  scene.ctrl = (fake::keyState & 0x8000) != 0;
   scene.anchor = anchor_;
   for (int k = 0; k < 4; ++k) scene.options[k] = options_[k] ? options_[k]->value : 0;
   const std::array<uint32_t, 8> before = view.camera;
-  const std::string cursor = gSystem.cursorFails
+  const std::string cursor = fake::cursorFails
                                  ? std::string("GetCursorPos failing")
-                                 : Format("the cursor at %d,%d", gSystem.x, gSystem.y);
+                                 : Format("the cursor at %d,%d", cursor_.x, cursor_.y);
   const std::string what =
       Format("call %u, %s", calls_ + 1, Describe(op).c_str()) +
       (op.isEvent() ? Format(" with %s, GetKeyState answering 0x%04X, drag state %d, \"UV\" read "
                              "as %d, \"Pers\" as %d, the camera at %s, %s",
-                             cursor.c_str(), gSystem.keyState, scene.dragState, scene.uv,
-                             scene.pers, Angle(scene.heading).c_str(), Angle(scene.pitch).c_str())
+                             cursor.c_str(), fake::keyState, scene.dragState, scene.uv, scene.pers,
+                             Angle(scene.heading).c_str(), Angle(scene.pitch).c_str())
                     : "") +
       ", " + environmentName;
   probe_.At(what);
@@ -225,7 +158,7 @@ std::string Player::Do(const Op& op) {
                           context ? DragState(context) : scene.dragState, op.target, due);
     if (op.kind == Op::kSwitch && eax > 1)
       wrong = Format("answered EAX 0x%08X; the rule: 1, in the whole of EAX", eax);
-    if (gSystem.otherKey) wrong = Format("asked GetKeyState for key 0x%X", gSystem.otherKey);
+    if (fake::otherKey) wrong = Format("asked GetKeyState for key 0x%X", fake::otherKey);
     anchor_ = due.anchor;
   } else if (wrong.empty() && !ended_) {
     wrong = Query(op, eax);
@@ -233,6 +166,11 @@ std::string Player::Do(const Op& op) {
   DeleteButtons(host_);
   host_.registrations.clear();
   return wrong.empty() ? "" : Cat({what, ": ", wrong});
+}
+
+bool Player::Play(const Op& op) {
+  const std::string wrong = Do(op);
+  return wrong.empty() || probe_.Fail(Cat({wrong, "; ", Again(probe_)}));
 }
 
 // The call through the stack probe, and what the module left that it must
@@ -247,7 +185,7 @@ std::string Player::Call(ExportIndex which, const std::vector<uint32_t>& args, u
   };
   ++calls_;
   host_.ClearLog();
-  gSystem.imageLoads = gSystem.otherKey = 0;
+  fake::bitmapLoads = fake::otherKey = 0;
   gRaised.code = 0;
   int count = 0;
   const uint32_t slot = abnormalSlot_;
@@ -257,7 +195,7 @@ std::string Player::Call(ExportIndex which, const std::vector<uint32_t>& args, u
   };
   abnormalNth_ = 0;
   ended_ = false;
-  const size_t blocks = gSystem.heapBlocks;
+  const size_t blocks = fake::heapBlocks;
   PaintStack();
   static ProbedCall r;
   if (setjmp(gUnwindTo) == 0) {
@@ -272,33 +210,34 @@ std::string Player::Call(ExportIndex which, const std::vector<uint32_t>& args, u
   *eax = r.eax;
 
   const Export& e = kExports[which];
-  seen_ = ended_               ? std::string("ended abnormally")
-          : e.answerBytes == 0 ? std::string("no answer")
-                               : Format("answered 0x%X", e.answerBytes == 1 ? r.eax & 0xFF : r.eax);
+  seen_ = {ended_ ? std::string("ended abnormally")
+           : e.answerBytes == 0
+               ? std::string("no answer")
+               : Format("answered 0x%X", e.answerBytes == 1 ? r.eax & 0xFF : r.eax)};
   // Pointers into the module's stack differ from run to run: the log's text
   // names them alone. The camera's values go in whole.
   for (const sim::Call& c : host_.log) {
-    seen_.append("; ").append(c.slot == kSetViewCamera ? "SetViewCamera" : c.text);
+    seen_.push_back(c.slot == kSetViewCamera ? "SetViewCamera" : c.text);
     if (c.slot == kSetViewCamera)
-      for (uint32_t v : c.args) seen_.append(" ").append(Bits(v));
+      for (uint32_t v : c.args) seen_.back().append(" ").append(Bits(v));
   }
   for (const Registration& reg : host_.registrations) {
     std::vector<uint8_t> bytes = reg.bytes;
     if (reg.kind == kToolInfo && bytes.size() == 54 &&
         (bytes[8] | bytes[9] | bytes[10] | bytes[11]))
       std::memset(&bytes[8], 0xBB, 4);  // a new handle at every load
-    seen_.append("; record");
-    for (uint8_t b : bytes) seen_.append(Format(" %02X", b));
+    seen_.push_back("record");
+    for (uint8_t b : bytes) seen_.back().append(Format(" %02X", b));
   }
-  seen_.append(Format("; drag state %d", host_.dragState()));
+  seen_.push_back(Format("drag state %d", host_.dragState()));
 
   if (gRaised.code)
     return Format("raised %s at %s", ExceptionName(gRaised.code),
                   Where(reinterpret_cast<const void*>(gRaised.at)).c_str());
-  if (gSystem.heapBlocks > blocks)
+  if (fake::heapBlocks > blocks)
     return Format("%u heap block%s of the module outlived the call%s",
-                  static_cast<unsigned>(gSystem.heapBlocks - blocks),
-                  gSystem.heapBlocks - blocks == 1 ? "" : "s",
+                  static_cast<unsigned>(fake::heapBlocks - blocks),
+                  fake::heapBlocks - blocks == 1 ? "" : "s",
                   ended_ ? ", which a service ended abnormally" : "");
   if (ended_) return "";
   const CallEnvironment& c = environment;
@@ -337,14 +276,14 @@ std::string Player::Query(const Op& op, uint32_t eax) {
       due = PluginInfoRule(registerBound, static_cast<int32_t>(op.index));
       return QueryDiffers(host_, eax, 1, 0, 0, op.a1, op.a2, due);
     case Op::kToolInfo: {
-      due = ToolInfoRule(registerBound, op.ours(), gSystem.image);
+      due = ToolInfoRule(registerBound, op.ours(), Address(fake::bitmap));
       const int loads = due.answer;
       const std::string asked =
           Format("LoadImageA(%s, \"IDB_BITMAP1\", %u, 22, 26, 0x%X)", Hex(Address(module_)).c_str(),
                  IMAGE_BITMAP, LR_CREATEDIBSECTION);
-      if (gSystem.imageLoads != loads || (loads && gSystem.imageAsked != asked))
-        return Format("made %d LoadImageA calls%s; the rule: %d%s", gSystem.imageLoads,
-                      gSystem.imageLoads ? Cat({", the last ", gSystem.imageAsked}).c_str() : "",
+      if (fake::bitmapLoads != loads || (loads && fake::lastBitmapAsked != asked))
+        return Format("made %d LoadImageA calls%s; the rule: %d%s", fake::bitmapLoads,
+                      fake::bitmapLoads ? Cat({", the last ", fake::lastBitmapAsked}).c_str() : "",
                       loads, loads ? Cat({", ", asked}).c_str() : "");
       return QueryDiffers(host_, eax, 1, op.w0, op.w1, op.a1, op.a2, due);
     }

@@ -17,22 +17,8 @@
 
 namespace sim::validate {
 
-// What the module's own imports of GetCursorPos, GetKeyState and LoadImageA
-// answer in a check's child, and what it asked of them and of the C
-// runtime's heap: the player points them at stand-ins.
-struct System {
-  int32_t x = 0, y = 0;
-  bool cursorFails = false;  // GetCursorPos answers FALSE, as on a locked desktop
-  uint16_t keyState = 0;     // GetKeyState's answer for Ctrl
-  bool imageFails = false;   // LoadImageA answers null
-  int otherKey = 0;          // a key asked for other than Ctrl
-  int imageLoads = 0;        // during the last call
-  uint32_t image = 0;        // the last image answered
-  std::string imageAsked;    // and how it was asked for
-  size_t heapBlocks = 0;     // blocks the module holds
-};
-extern System gSystem;
-
+// Plays at the module loaded in the probe, its own imports of the system's
+// calls pointed at the stand-ins of sim/host/desktop.h.
 class Player {
  public:
   Player(Probe& probe, const Plugin& plugin);
@@ -40,6 +26,8 @@ class Player {
   // Carries out the step and judges a call: "" when it did what the rules
   // say, else what it did and what the rule wanted, naming the call.
   std::string Do(const Op& op);
+  // The same, failing the check with the seed that repeats it.
+  bool Play(const Op& op);
 
   // Where calls are made. Unless a check says otherwise, as Windows starts a
   // thread, but with MXCSR's status flags set: whether the module raises
@@ -52,7 +40,7 @@ class Player {
   bool endedAbnormally() const { return ended_; }
   // What the host saw of the last call, for comparing runs: its answer,
   // every service call with its arguments, the records and the drag state.
-  const std::string& seen() const { return seen_; }
+  const std::vector<std::string>& seen() const { return seen_; }
   uint32_t calls() const { return calls_; }
 
  private:
@@ -67,11 +55,12 @@ class Player {
   void* module_;  // as the last entry gave it
   orbitrix::GuiOptionRecord* options_[4] = {};
   DragAnchor anchor_{};
+  orbitrix::Pixel cursor_{};
   uint32_t abnormalSlot_ = 0;
   int abnormalNth_ = 0;
   bool ended_ = false;
   uint32_t calls_ = 0;
-  std::string seen_;
+  std::vector<std::string> seen_;
 };
 
 }  // namespace sim::validate

@@ -7,7 +7,7 @@ namespace sim::validate {
 const std::vector<Check>& Registry() {
   static const std::vector<Check> kChecks = {
       {"export-surface",
-       "the undecorated cdecl exports, the system DLLs it imports, the Japanese bitmap",
+       "the nine undecorated exports, the system DLLs it imports, the Japanese bitmap",
        {20, 20, 20},
        ExportSurface},
       {"rules",

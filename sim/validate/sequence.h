@@ -14,8 +14,9 @@
 namespace sim::validate {
 
 struct Op {
+  // The calls, kInit to kMove, then the changes.
   enum Kind {
-    kInit,  // calls
+    kInit,
     kEntry,
     kInfo,
     kReleasePlugin,
@@ -24,7 +25,7 @@ struct Op {
     kSwitch,
     kButton,
     kMove,
-    kCursor,  // changes
+    kCursor,
     kCtrl,
     kImage,
     kOption,

@@ -12,19 +12,12 @@
 #include "sim/host/desktop.h"
 #include "sim/text/text.h"
 #include "sim/validate/check.h"
-#include "sim/validate/stopwatch.h"
 
 namespace sim {
 
 namespace validate {
 
 namespace {
-
-const Check* Find(const std::string& name) {
-  for (const Check& c : Registry())
-    if (name == c.name) return &c;
-  return nullptr;
-}
 
 // --- The child -----------------------------------------------------------
 
@@ -56,7 +49,9 @@ struct Args {
 int RunChild(const Args& a) {
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
   SetUnhandledExceptionFilter(ReportCrash);
-  const Check* check = Find(a.child);
+  const Check* check = nullptr;
+  for (const Check& c : Registry())
+    if (a.child == c.name) check = &c;
   Board fallback{};
   Board* board = &fallback;
   if (a.board)
@@ -75,7 +70,6 @@ int RunChild(const Args& a) {
   const bool held = check->run(probe) && probe.failure().empty();
   SetCtrl(false);
   for (const std::string& n : probe.notes()) std::printf("@@note %s\n", OneLine(n).c_str());
-  for (const std::string& w : probe.warnings()) std::printf("@@warn %s\n", OneLine(w).c_str());
   if (held)
     std::printf("@@pass\n");
   else
@@ -86,21 +80,6 @@ int RunChild(const Args& a) {
 }
 
 // --- The validator -------------------------------------------------------
-
-std::string SelfPath() {
-  char path[MAX_PATH];
-  const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  return std::string(path, n);
-}
-
-std::string ReadAll(HANDLE file) {
-  std::string text;
-  SetFilePointer(file, 0, nullptr, FILE_BEGIN);
-  char chunk[4096];
-  DWORD got;
-  while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got) text.append(chunk, got);
-  return text;
-}
 
 bool ParseArgs(int argc, char** argv, Args* a, std::string* error) {
   for (int i = 1; i < argc; ++i) {
@@ -142,7 +121,7 @@ bool ParseArgs(int argc, char** argv, Args* a, std::string* error) {
 }
 
 const char* StatusWord(Outcome::Kind k) {
-  static const char* const kWords[] = {"passed", "warning", "failed", "crashed", "hung"};
+  static const char* const kWords[] = {"passed", "failed", "crashed", "hung"};
   return kWords[k];
 }
 
@@ -167,8 +146,6 @@ void Judge(const std::string& output, Outcome* o) {
       passed = true;
     else if (line.rfind("@@fail ", 0) == 0)
       failure = line.substr(7);
-    else if (line.rfind("@@warn ", 0) == 0)
-      o->warnings.push_back(line.substr(7));
     else if (line.rfind("@@note ", 0) == 0)
       o->notes.push_back(line.substr(7));
     else if (line.rfind("@@crash ", 0) == 0)
@@ -178,7 +155,7 @@ void Judge(const std::string& output, Outcome* o) {
   }
   if (o->kind == Outcome::kHung) return;
   if (o->exitCode == 0 && passed) {
-    o->kind = o->warnings.empty() ? Outcome::kPassed : Outcome::kWarning;
+    o->kind = Outcome::kPassed;
   } else if (o->exitCode == 1 && !failure.empty()) {
     o->kind = Outcome::kFailed;
     o->detail = failure;
@@ -224,7 +201,8 @@ Outcome RunInChild(const Settings& s, const std::string& name,
   }
   board->step = -1;
 
-  const std::string self = SelfPath();
+  char self[MAX_PATH];
+  self[GetModuleFileNameA(nullptr, self, MAX_PATH - 1)] = '\0';
   std::string command = Quote(self);
   for (const std::string& arg :
        {std::string("validate"), std::string("--child"), name, std::string("--plugin"), s.plugin,
@@ -239,9 +217,9 @@ Outcome RunInChild(const Settings& s, const std::string& name,
   si.dwFlags = STARTF_USESTDHANDLES;
   si.hStdOutput = si.hStdError = out;
   PROCESS_INFORMATION pi;
-  const Stopwatch clock;
-  if (!CreateProcessA(self.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                      &si, &pi)) {
+  const ULONGLONG started = GetTickCount64();
+  if (!CreateProcessA(self, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si,
+                      &pi)) {
     o.detail = Format("the child process could not be started (error %lu)", GetLastError());
   } else {
     const DWORD limit = static_cast<DWORD>(limitSeconds * 1000);
@@ -256,9 +234,14 @@ Outcome RunInChild(const Settings& s, const std::string& name,
     o.exitCode = code;
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
-    Judge(ReadAll(out), &o);
+    std::string text;
+    char chunk[4096];
+    DWORD got;
+    SetFilePointer(out, 0, nullptr, FILE_BEGIN);
+    while (ReadFile(out, chunk, sizeof chunk, &got, nullptr) && got) text.append(chunk, got);
+    Judge(text, &o);
   }
-  o.seconds = clock.seconds();
+  o.seconds = static_cast<double>(GetTickCount64() - started) / 1000;
   o.step = board->step;
   board->at[sizeof board->at - 1] = '\0';
   if ((o.kind == Outcome::kCrashed || o.kind == Outcome::kHung) && board->at[0])
@@ -330,7 +313,6 @@ int Validate(int argc, char** argv) {
   for (const Check* c : chosen) {
     const Outcome o = RunInChild(a.settings, c->name, {}, c->limitSeconds[level]);
     std::string text = o.detail;
-    for (const std::string& w : o.warnings) text.append(text.empty() ? "" : "; ").append(w);
     for (const std::string& n : o.notes) text.append(text.empty() ? "" : "; ").append(n);
     Print(Format("%-8s %-19s %6.1f s  %s\n", StatusWord(o.kind), c->name, o.seconds, text.c_str()));
     ++counts[o.kind];
@@ -338,8 +320,6 @@ int Validate(int argc, char** argv) {
   }
   const int failed = counts[Outcome::kFailed] + counts[Outcome::kCrashed] + counts[Outcome::kHung];
   std::string closing = Format("%d passed, %d failed", counts[Outcome::kPassed], failed);
-  if (counts[Outcome::kWarning])
-    closing.append(Format(", %d passed with warnings", counts[Outcome::kWarning]));
   Print(
       Format("seed %llu\n%s\n", static_cast<unsigned long long>(a.settings.seed), closing.c_str()));
   return failed ? 1 : 0;

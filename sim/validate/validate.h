@@ -2,10 +2,10 @@
 // a careless host or a clumsy user would. Each check runs in a child process
 // of its own with a time limit, so a module that crashes or hangs fails that
 // check only. In this folder: the runner (validate.cpp), what a check is and
-// works with (check.h), the one list of checks (registry.cpp), the checks
-// themselves, one subject a file (checks/), and the fuzzer with its shortener
-// (fuzz/). The rules they hold the module to live below, in sim/rules/, since
-// the sessions and the picture judge by them too.
+// works with (check.h), the one list of checks (registry.cpp), the steps a
+// check draws (sequence.h) and plays (play.h), the stack probe, the
+// shortener of a failing run, and the checks, one subject a file (checks/).
+// The rules every call is held to live below, in sim/rules/.
 #pragma once
 
 namespace sim {

@@ -37,14 +37,6 @@ TEST(Judge, AVerdictCountsOnlyWithItsExitCode) {
   EXPECT_EQ(Judged("", 0).detail, "ended with exit code 0 and no verdict");
 }
 
-TEST(Judge, WhatCouldNotBeMeasuredIsSaidAsSuch) {
-  const Outcome warned = Judged("@@note 100 loads\n@@warn GDI objects not counted\n@@pass\n", 0);
-  EXPECT_EQ(warned.kind, Outcome::kWarning);
-  EXPECT_EQ(warned.warnings, std::vector<std::string>{"GDI objects not counted"});
-  // Neither counts once the child has crashed or failed.
-  EXPECT_EQ(Judged("@@warn x\n@@fail y\n", 1).kind, Outcome::kFailed);
-}
-
 TEST(Judge, ACrashSaysWhatAndWhere) {
   EXPECT_EQ(Judged("@@crash access violation (0xC0000005) at x.mcp+0x24A4\n", 0xC0000005).detail,
             "access violation (0xC0000005) at x.mcp+0x24A4");

@@ -33,15 +33,10 @@ constexpr std::pair<uint32_t, const char*> kServices[] = {{kGetViewAttribute, "G
 bool AbnormalEnds(Probe& p) {
   const Plugin* plugin = p.plugin();
   if (!plugin) return false;
-  const std::string again = Again(p, "abnormal-ends");
   Player player(p, *plugin);
   Generator start(0, false);
-  const auto play = [&](const Op& op) {
-    const std::string wrong = player.Do(op);
-    return wrong.empty() || p.Fail(Cat({wrong, "; ", again}));
-  };
   while (player.calls() < kServiceSlots + 6)
-    if (!play(start.Next())) return false;
+    if (!player.Play(start.Next())) return false;
 
   Op cursor, camera, uv, ctrl, press, move, release, toolSwitch;
   cursor.kind = Op::kCursor, camera.kind = Op::kCamera, uv.kind = Op::kAttr;
@@ -50,7 +45,7 @@ bool AbnormalEnds(Probe& p) {
   press.pressed = 1, press.buttons = release.buttons = move.buttons = 1;
   toolSwitch.kind = Op::kSwitch;
   uv.key = "UV";
-  if (!play(ctrl)) return false;
+  if (!player.Play(ctrl)) return false;
   int ended = 0;
   for (const auto& [slot, name] : kServices) {
     for (const bool longValue : {false, true}) {
@@ -62,19 +57,19 @@ bool AbnormalEnds(Probe& p) {
           camera.camera[5] = std::bit_cast<uint32_t>(-3.5f);
           cursor.x = 100 + nth, cursor.y = 200;
           for (const Op* step : {&uv, &camera, &cursor, &toolSwitch}) {
-            if (!play(*step)) return false;
+            if (!player.Play(*step)) return false;
           }
-          if (event != &press && !play(press)) return false;
+          if (event != &press && !player.Play(press)) return false;
           cursor.x += 7;
-          if (!play(cursor) || (event == &release && !play(move))) return false;
+          if (!player.Play(cursor) || (event == &release && !player.Play(move))) return false;
           p.At(Format("%s ending abnormally at its call %d, the \"UV\" value %s", name, nth,
                       longValue ? "300 bytes long" : "short"));
           player.EndAbnormally(slot, nth);
-          if (!play(*event)) return false;
+          if (!player.Play(*event)) return false;
           ended += player.endedAbnormally();
           // The host caught it; the module goes on.
           for (const Op* step : {&toolSwitch, &press, &cursor, &move, &release})
-            if (!play(*step)) return false;
+            if (!player.Play(*step)) return false;
         }
       }
     }

@@ -55,31 +55,14 @@ std::string Stack(uint32_t offset) {
                 : std::string("a 16-byte aligned stack");
 }
 
-// The first part, between "; ", in which two texts of what the host saw
-// differ.
-std::pair<std::string, std::string> FirstDifference(const std::string& a, const std::string& b) {
-  const auto parts = [](const std::string& s) {
-    std::vector<std::string> out;
-    for (size_t start = 0, end; start <= s.size(); start = end + 2) {
-      end = std::min(s.find("; ", start), s.size());
-      out.push_back(s.substr(start, end - start));
-    }
-    return out;
-  };
-  const std::vector<std::string> x = parts(a), y = parts(b);
-  size_t i = 0;
-  while (i < x.size() && i < y.size() && x[i] == y[i]) ++i;
-  return {i < x.size() ? x[i] : "nothing more", i < y.size() ? y[i] : "nothing more"};
-}
-
 }  // namespace
 
 bool CallingEnvironment(Probe& p) {
   const Plugin* plugin = p.plugin();
   if (!plugin) return false;
   const uint64_t calls = p.Scaled(800, 4000, 20000);
-  const std::string again = Again(p, "calling-environment");
-  std::vector<std::string> first;
+  const std::string again = Again(p);
+  std::vector<std::vector<std::string>> first;
   int runs = 0;
   for (const Setting& setting : kSettings) {
     for (uint32_t offset : {0u, 4u, 8u, 12u}) {
@@ -89,7 +72,7 @@ bool CallingEnvironment(Probe& p) {
       player.environment.mxcsr = setting.mxcsr;
       player.environmentName = Cat({"on ", Stack(offset), " with ", setting.what});
       Generator generator(CheckSeed(p.settings().seed, "calling-environment"), false);
-      std::vector<std::string> seen;
+      std::vector<std::vector<std::string>> seen;
       while (player.calls() < calls) {
         const Op op = generator.Next();
         // Fresh sentinels at every call: a module that kept the last ones
@@ -108,12 +91,16 @@ bool CallingEnvironment(Probe& p) {
       }
       for (size_t i = 0; i < first.size() && i < seen.size(); ++i) {
         if (seen[i] == first[i]) continue;
-        const auto [got, had] = FirstDifference(seen[i], first[i]);
-        return p.Fail(
-            Format("call %u, %s: the host saw %s where the first run, on %s with %s, "
-                   "saw %s; %s",
-                   static_cast<unsigned>(i + 1), player.environmentName.c_str(), got.c_str(),
-                   Stack(0).c_str(), kSettings[0].what, had.c_str(), again.c_str()));
+        size_t k = 0;
+        while (k < seen[i].size() && k < first[i].size() && seen[i][k] == first[i][k]) ++k;
+        const auto part = [k](const std::vector<std::string>& s) {
+          return k < s.size() ? s[k] : std::string("nothing more");
+        };
+        return p.Fail(Format(
+            "call %u, %s: the host saw %s where the first run, on %s with %s, "
+            "saw %s; %s",
+            static_cast<unsigned>(i + 1), player.environmentName.c_str(), part(seen[i]).c_str(),
+            Stack(0).c_str(), kSettings[0].what, part(first[i]).c_str(), again.c_str()));
       }
     }
   }

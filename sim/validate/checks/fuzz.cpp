@@ -28,7 +28,7 @@ bool Fuzz(Probe& p) {
     }
     p.Step(static_cast<int32_t>(index));
     if (const std::string wrong = player.Do(op); !wrong.empty())
-      return p.Fail(Cat({"step ", std::to_string(index), ", ", wrong, "; ", Again(p, "fuzz")}));
+      return p.Fail(Cat({"step ", std::to_string(index), ", ", wrong, "; ", Again(p)}));
   }
   p.Note(Format("%u calls", player.calls()));
   return true;

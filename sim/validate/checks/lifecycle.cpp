@@ -1,10 +1,8 @@
 // The module loaded, started, used and unloaded again and again, as a host
 // that reloads its plug-ins would: nothing may pile up in the process.
 #include <windows.h>
-#include <winternl.h>
 
 #include <algorithm>
-#include <map>
 #include <set>
 
 #include "host/abi.h"
@@ -19,8 +17,6 @@ namespace {
 
 using namespace orbitrix;
 
-using QueryObjectFn = NTSTATUS(NTAPI*)(HANDLE, ULONG, PVOID, ULONG, PULONG);
-
 // The open handle values. Handles are handed out lowest free first, so a long
 // run of unused values means there are no more.
 std::set<uintptr_t> OpenHandles() {
@@ -33,20 +29,6 @@ std::set<uintptr_t> OpenHandles() {
       ++misses;
   }
   return open;
-}
-
-std::string HandleType(uintptr_t h) {
-  static const auto query = reinterpret_cast<QueryObjectFn>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryObject")));
-  alignas(8) char buffer[512];
-  ULONG size;
-  if (!query || query(reinterpret_cast<HANDLE>(h), 2 /* ObjectTypeInformation */, buffer,
-                      sizeof buffer, &size) != 0)
-    return "unknown";
-  const UNICODE_STRING& name = reinterpret_cast<PUBLIC_OBJECT_TYPE_INFORMATION*>(buffer)->TypeName;
-  std::string type;
-  for (USHORT i = 0; i < name.Length / 2; ++i) type.push_back(static_cast<char>(name.Buffer[i]));
-  return type;
 }
 
 // Bytes in use on every heap of the process.
@@ -118,18 +100,15 @@ bool LoadUnload(Probe& p) {
   // The first lives load what stays loaded anyway (the system's own DLLs,
   // its caches); growth is counted from then on.
   const int warmUp = 3;
-  std::set<uintptr_t> handlesBefore;
-  uint64_t heapBefore = 0;
-  DWORD gdiBefore = 0, countBefore = 0, tlsBefore = 0;
+  std::set<uintptr_t> handles;
+  uint64_t heap = 0;
+  DWORD gdi = 0, tls = 0;
   int stayed = 0, lived = 0;
   bool tlsGone = false;
   for (int life = 0; life < warmUp + lives && !tlsGone; ++life) {
     if (life == warmUp) {
-      handlesBefore = OpenHandles();
-      heapBefore = HeapBytes();
-      gdiBefore = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-      GetProcessHandleCount(GetCurrentProcess(), &countBefore);
-      tlsBefore = FreeTlsIndex();
+      handles = OpenHandles(), heap = HeapBytes(), tls = FreeTlsIndex();
+      gdi = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
     }
     p.At(Format("load %d", life));
     bool stayedLoaded = false;
@@ -140,53 +119,30 @@ bool LoadUnload(Probe& p) {
     // a load makes a later load fail, so stop while that can still be said.
     tlsGone = life >= warmUp && FreeTlsIndex() >= 1080;
   }
-  const std::set<uintptr_t> handlesAfter = OpenHandles();
-  const int64_t heapGrowth = static_cast<int64_t>(HeapBytes()) - static_cast<int64_t>(heapBefore);
-  const DWORD gdiAfter = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-  DWORD countAfter = 0;
-  GetProcessHandleCount(GetCurrentProcess(), &countAfter);
-  const DWORD tlsAfter = FreeTlsIndex();
-
-  std::map<std::string, int> newTypes;
-  for (uintptr_t h : handlesAfter)
-    if (!handlesBefore.count(h)) ++newTypes[HandleType(h)];
-  // The system's own count where it keeps one (Wine answers 0), else the scan.
-  const bool counted = countBefore > 0;
-  const int64_t before = counted ? countBefore : static_cast<int64_t>(handlesBefore.size());
-  const int64_t after = counted ? countAfter : static_cast<int64_t>(handlesAfter.size());
-  std::string types;
-  for (const auto& [type, n] : newTypes)
-    types.append(Format("%s%d %s", types.empty() ? "" : ", ", n, type.c_str()));
-  p.Note(Format(
-      "%d loads: handles %lld -> %lld (%s), lowest free TLS index %lu -> %lu, heap in use %+lld "
-      "bytes%s%s",
-      lived, static_cast<long long>(before), static_cast<long long>(after),
-      counted ? "GetProcessHandleCount"
-              : "open handle values; GetProcessHandleCount answers 0 here",
-      tlsBefore, tlsAfter, static_cast<long long>(heapGrowth),
-      gdiBefore ? Format(", GDI objects %lu -> %lu", gdiBefore, gdiAfter).c_str() : "",
-      stayed ? Format(", the module stayed loaded after %d of them", stayed).c_str() : ""));
-  // A button bitmap the host could not delete would show only here.
-  if (!gdiBefore) p.Warn("GDI objects not counted: GetGuiResources answers 0 here");
-
+  int newHandles = 0;
+  for (uintptr_t h : OpenHandles()) newHandles += !handles.count(h);
+  const int64_t heapGrowth = static_cast<int64_t>(HeapBytes()) - static_cast<int64_t>(heap);
+  const DWORD gdiAfter = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS),
+              tlsAfter = FreeTlsIndex();
+  // A button bitmap the host could not delete would show only in the GDI
+  // objects, which Wine does not count.
+  p.Note(
+      Format("%d loads: %d more open handles, lowest free TLS index %lu -> %lu, heap in use "
+             "%+lld bytes, %s%s",
+             lived, newHandles, tls, tlsAfter, static_cast<long long>(heapGrowth),
+             gdi ? Format("GDI objects %lu -> %lu", gdi, gdiAfter).c_str()
+                 : "GDI objects not counted (GetGuiResources answers 0 here)",
+             stayed ? Format(", the module stayed loaded after %d", stayed).c_str() : ""));
   // A little slack everywhere for what the system creates once, on first need.
   std::vector<std::string> leaks;
-  const auto each = [&](int64_t n) { return static_cast<double>(n) / lived; };
-  if (after - before > 2)
-    leaks.push_back(Format("%lld more handles (%.1f a load: %s)",
-                           static_cast<long long>(after - before), each(after - before),
-                           types.c_str()));
-  if (tlsAfter == TLS_OUT_OF_INDEXES || tlsAfter > tlsBefore + 2)
-    leaks.push_back(Format("%lld more TLS indexes (%.1f a load%s)",
-                           static_cast<long long>(tlsAfter) - tlsBefore, each(tlsAfter - tlsBefore),
-                           tlsGone ? "; stopped before the last one is gone" : ""));
-  if (gdiBefore && gdiAfter > gdiBefore + 2)
-    leaks.push_back(
-        Format("%lu more GDI objects, every button bitmap deleted", gdiAfter - gdiBefore));
+  if (newHandles > 2) leaks.push_back(Format("%d more open handles", newHandles));
+  if (tlsAfter == TLS_OUT_OF_INDEXES || tlsAfter > tls + 2)
+    leaks.push_back(Format("%ld more TLS indexes%s", static_cast<long>(tlsAfter - tls),
+                           tlsGone ? ", stopped before the last one was gone" : ""));
+  if (gdi && gdiAfter > gdi + 2)
+    leaks.push_back(Format("%lu more GDI objects, every button bitmap deleted", gdiAfter - gdi));
   if (heapGrowth > 64 * 1024 && heapGrowth > 64 * lived)
-    leaks.push_back(Format("%lld more heap bytes in use (%lld a load)",
-                           static_cast<long long>(heapGrowth),
-                           static_cast<long long>(heapGrowth / lived)));
+    leaks.push_back(Format("%lld more heap bytes in use", static_cast<long long>(heapGrowth)));
   if (leaks.empty()) return true;
   std::string text = Format("after %d loads and unloads the process holds ", lived);
   for (size_t i = 0; i < leaks.size(); ++i)

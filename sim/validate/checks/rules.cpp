@@ -139,31 +139,26 @@ std::vector<std::vector<Op>> Cases() {
 bool Rules(Probe& p) {
   const Plugin* plugin = p.plugin();
   if (!plugin) return false;
-  const std::string again = Again(p, "rules");
   Player player(p, *plugin);
-  const auto play = [&](const Op& op) {
-    const std::string wrong = player.Do(op);
-    return wrong.empty() || p.Fail(Cat({wrong, "; ", again}));
-  };
   // Nothing bound yet: every call declines.
   for (Op op : {Call(Op::kInfo, 0), Call(Op::kToolInfo, 0), Step(Op::kSwitch), Button(1), Move(),
                 Button(0)})
-    if (!play(op)) return false;
+    if (!player.Play(op)) return false;
   Generator generator(CheckSeed(p.settings().seed, "rules"), false);
   while (player.calls() < kServiceSlots + 12)
-    if (!play(generator.Next())) return false;
+    if (!player.Play(generator.Next())) return false;
   const std::vector<std::vector<Op>> cases = Cases();
   for (const std::vector<Op>& c : cases) {
     for (Op op :
          {Step(Op::kSwitch), Attr("UV", Value("0")), Attr("Pers", Value("1")), Cursor(0, 0)})
-      if (!play(op)) return false;
+      if (!player.Play(op)) return false;
     for (const Op& op : c)
-      if (!play(op)) return false;
+      if (!player.Play(op)) return false;
   }
   const uint32_t named = player.calls();
   const uint64_t calls = named + p.Scaled(5000, 50000, 500000);
   while (player.calls() < calls)
-    if (!play(generator.Next())) return false;
+    if (!player.Play(generator.Next())) return false;
   p.Note(Format("%u named cases in %u calls, then %u calls of a drawn sequence",
                 static_cast<unsigned>(cases.size()), named, player.calls() - named));
   return true;

@@ -12,13 +12,8 @@ namespace sim::validate {
 bool SystemFailures(Probe& p) {
   const Plugin* plugin = p.plugin();
   if (!plugin) return false;
-  const std::string again = Again(p, "system-failures");
   Player player(p, *plugin);
   Generator generator(CheckSeed(p.settings().seed, "system-failures"), false);
-  const auto play = [&](const Op& op) {
-    const std::string wrong = player.Do(op);
-    return wrong.empty() || p.Fail(Cat({wrong, "; ", again}));
-  };
   // The start, its button query with LoadImageA failing, then the button
   // asked for again and again, LoadImageA failing every other time: each
   // query loads its image once and hands on what the system gave, null
@@ -26,14 +21,14 @@ bool SystemFailures(Probe& p) {
   Op image, button;
   image.kind = Op::kImage;
   image.value = 1;
-  if (!play(image)) return false;
+  if (!player.Play(image)) return false;
   while (player.calls() < orbitrix::kServiceSlots + 6)
-    if (!play(generator.Next())) return false;
+    if (!player.Play(generator.Next())) return false;
   button.kind = Op::kToolInfo;
   for (uint32_t i = 0; i < 8; ++i) {
     image.value = i % 2 == 0;
     button.a1 = i;
-    if (!play(image) || !play(button)) return false;
+    if (!player.Play(image) || !player.Play(button)) return false;
   }
   // The module's work with the cursor failing one time in three.
   const uint64_t calls = player.calls() + p.Scaled(4000, 40000, 400000);
@@ -41,7 +36,7 @@ bool SystemFailures(Probe& p) {
   while (player.calls() < calls) {
     Op op = generator.Next();
     if (op.kind == Op::kCursor) op.value = p.rng() % 3 == 0, failing += op.value;
-    if (!play(op)) return false;
+    if (!player.Play(op)) return false;
   }
   p.Note(Format(
       "the button asked for 8 times, LoadImageA answering null every other time; %u calls with "
