@@ -6,6 +6,11 @@
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }
 
+// The C runtime's start-up would reset the x87 unit (fninit: 64-bit
+// precision) on every thread the host starts while the module is loaded;
+// the host's threads keep the state Windows gives them.
+extern "C" void _fpreset(void) {}
+
 namespace orbitrix::sys {
 
 bool CursorPos(Pixel* p) {

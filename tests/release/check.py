@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Checks of what `make release` ships, run by ctest from the source folder.
 
-    check.py hardening MODULE      ASLR, DEP and NO_SEH, and no SEH in the code
+    check.py hardening MODULE      ASLR, DEP and NO_SEH, no SEH and no x87 in the code
     check.py stripped MODULE       no debug information, a debuglink to MODULE.debug
     check.py zip VERSION DIST OUT  the zip's files and checksum; unpacks it into OUT
 
@@ -93,6 +93,15 @@ def hardening(module):
             fail(f"{module}: touches the SEH chain: {line}")
     print(f"  {len(instructions)} instructions, none addressing %fs:0; uses of %fs: "
           + ("; ".join(fs) or "none"))
+
+    # The host's x87 unit is its own: no instruction of the module computes in
+    # it, saves or loads it, or resets it (as a C runtime's thread start-up
+    # would, on every thread the host starts).
+    x87 = [line.strip() for line in instructions
+           if re.match(r"^\s*[0-9a-f]+:\t(f[a-z0-9]+|wait)\b", line)]
+    if x87:
+        fail(f"{module}: has x87 instructions: " + "; ".join(x87[:5]))
+    print("  no x87 instruction")
 
 
 def stripped(module):
