@@ -3,8 +3,9 @@
 // services the tool may call, a log of every call, and traps on every other
 // slot. One Host is current at a time; the services, being plain functions,
 // reach it through that. Beside it in this folder: the module as the host
-// sees it, linked in or loaded through the Windows loader (plugin.h), and
-// the cursor and Ctrl key the module reads (desktop.h).
+// sees it, linked in or loaded through the Windows loader (plugin.h), read
+// as an image (image.h) and called in a calling environment of the host's
+// choosing (stack_probe.h), and the system the module reads (desktop.h).
 #pragma once
 
 #include <array>

@@ -13,7 +13,7 @@
 #include "sim/rules/events.h"
 #include "sim/validate/check.h"
 #include "sim/validate/sequence.h"
-#include "sim/validate/stack_probe.h"
+#include "sim/host/stack_probe.h"
 
 namespace sim::validate {
 

@@ -8,7 +8,7 @@
 
 #include "sim/host/host.h"
 #include "sim/host/image.h"
-#include "sim/validate/stack_probe.h"
+#include "sim/host/stack_probe.h"
 #include "tests/windows/loaded.h"
 
 namespace {

@@ -20,16 +20,6 @@ namespace sim::validate {
 
 using namespace orbitrix;
 
-namespace {
-
-constexpr std::pair<uint32_t, const char*> kServices[] = {{kGetViewAttribute, "GetViewAttribute"},
-                                                          {kGetViewCamera, "GetViewCamera"},
-                                                          {kSetViewCamera, "SetViewCamera"},
-                                                          {kSetViewAttribute, "SetViewAttribute"},
-                                                          {kRefreshViews, "RefreshViews"}};
-
-}  // namespace
-
 bool AbnormalEnds(Probe& p) {
   const Plugin* plugin = p.plugin();
   if (!plugin) return false;
@@ -37,48 +27,48 @@ bool AbnormalEnds(Probe& p) {
   Generator start(0, false);
   while (player.calls() < kServiceSlots + 6)
     if (!player.Play(start.Next())) return false;
-
-  Op cursor, camera, uv, ctrl, press, move, release, toolSwitch;
-  cursor.kind = Op::kCursor, camera.kind = Op::kCamera, uv.kind = Op::kAttr;
-  ctrl.kind = Op::kCtrl, ctrl.value = 0x8000;
-  press.kind = release.kind = Op::kButton, move.kind = Op::kMove;
-  press.pressed = 1, press.buttons = release.buttons = move.buttons = 1;
-  toolSwitch.kind = Op::kSwitch;
-  uv.key = "UV";
-  if (!player.Play(ctrl)) return false;
+  const Op press{.kind = Op::kButton, .pressed = 1, .buttons = 1},
+      move{.kind = Op::kMove, .buttons = 1}, release{.kind = Op::kButton, .buttons = 1},
+      toolSwitch{.kind = Op::kSwitch};
+  if (!player.Play({.kind = Op::kCtrl, .value = 0x8000})) return false;
   int ended = 0;
-  for (const auto& [slot, name] : kServices) {
+  for (uint32_t slot :
+       {kGetViewAttribute, kGetViewCamera, kSetViewCamera, kSetViewAttribute, kRefreshViews}) {
     for (const bool longValue : {false, true}) {
-      uv.attribute = Value(longValue ? std::string(298, ' ') + "0" : "0");
+      const Op uv{.kind = Op::kAttr,
+                  .key = "UV",
+                  .attribute = Value(longValue ? std::string(298, ' ') + "0" : "0")};
       for (int nth = 1; nth <= 4; ++nth) {
         for (const Op* event : {&press, &move, &release}) {
           // A drag up to the event that ends abnormally, near a right angle.
+          Op camera{.kind = Op::kCamera}, cursor{.kind = Op::kCursor, .x = 100 + nth, .y = 200};
           camera.camera[4] = std::bit_cast<uint32_t>(float(88 + nth));
           camera.camera[5] = std::bit_cast<uint32_t>(-3.5f);
-          cursor.x = 100 + nth, cursor.y = 200;
-          for (const Op* step : {&uv, &camera, &cursor, &toolSwitch}) {
+          for (const Op* step :
+               std::initializer_list<const Op*>{&uv, &camera, &cursor, &toolSwitch})
             if (!player.Play(*step)) return false;
-          }
           if (event != &press && !player.Play(press)) return false;
           cursor.x += 7;
           if (!player.Play(cursor) || (event == &release && !player.Play(move))) return false;
-          p.At(Format("%s ending abnormally at its call %d, the \"UV\" value %s", name, nth,
-                      longValue ? "300 bytes long" : "short"));
+          p.At(Format("service slot %u ending abnormally at its call %d, the \"UV\" value %s", slot,
+                      nth, longValue ? "300 bytes long" : "short"));
           player.EndAbnormally(slot, nth);
           if (!player.Play(*event)) return false;
           ended += player.endedAbnormally();
           // The host caught it; the module goes on.
-          for (const Op* step : {&toolSwitch, &press, &cursor, &move, &release})
+          for (const Op* step :
+               std::initializer_list<const Op*>{&toolSwitch, &press, &cursor, &move, &release})
             if (!player.Play(*step)) return false;
         }
       }
     }
   }
   p.Note(
-      Format("%d calls of %u services ended abnormally (a press, a move or a release with "
-             "\"UV\" short or 300 bytes long); no heap block outlived one, and each was "
-             "followed by a drag by the rules",
-             ended, static_cast<unsigned>(std::size(kServices))));
+      Format("%d calls of GetViewAttribute, GetViewCamera, SetViewCamera, SetViewAttribute "
+             "and RefreshViews ended abnormally in a press, a move or a release, \"UV\" short "
+             "or 300 bytes long; no heap block outlived one, and each was followed by a drag "
+             "by the rules",
+             ended));
   if (ended == 0) return p.Fail("no service call ended abnormally: the module called none");
   return true;
 }

@@ -1,4 +1,4 @@
-#include "sim/validate/stack_probe.h"
+#include "sim/host/stack_probe.h"
 
 #include <cstddef>
 
