@@ -111,14 +111,14 @@ struct Kind {
 };
 
 inline constexpr Kind kKinds[] = {
-    {"move", "move during a drag", 1.870, 6, PrepareMove,
+    {"move", "move during a drag", 2.310, 6, PrepareMove,
      Move<gToolMouseMove, orbitrix::kToolId.word0>, Move<gMoveFloor, orbitrix::kToolId.word0>},
-    {"press", "press", 1.687, 4, PreparePress, Press<gToolMouseButton>, Press<gPressFloor>},
-    {"snapping_release", "snapping release", 2.179, 8, PrepareSnappingRelease,
+    {"press", "press", 1.866, 4, PreparePress, Press<gToolMouseButton>, Press<gPressFloor>},
+    {"snapping_release", "snapping release", 2.614, 8, PrepareSnappingRelease,
      SnappingRelease<gToolMouseButton>, SnappingRelease<gSnappingReleaseFloor>},
-    {"release", "release, no snap", 2.184, 5, PrepareRelease, Button<gToolMouseButton, 0>,
+    {"release", "release, no snap", 2.561, 5, PrepareRelease, Button<gToolMouseButton, 0>,
      Button<gReleaseFloor, 0>},
-    {"other_tool", "another tool's event", 1.667, 0, PrepareNothing,
+    {"other_tool", "another tool's event", 1.857, 0, PrepareNothing,
      Move<gToolMouseMove, kOtherToolWord0>, Move<gIgnoringFloor, kOtherToolWord0>},
 };
 
