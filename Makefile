@@ -3,7 +3,7 @@
 # compiler alone, `make play` the WebAssembly build and the page's packages,
 # `make test` everything.
 .PHONY: dll test test-native test-optimised test-windows test-web test-setup demo host release \
-        play clean
+        play clean test-optimised-built test-others-built suite-native suite-windows suite-web
 
 setup-%:
 	@bash scripts/setup.sh $*
@@ -13,8 +13,81 @@ dll: setup-dll
 	cmake --build --preset dll --target orbitrix
 	@echo "built dist/orbitrix.mcp"
 
-# Everything installed in one go first, then the suites.
-test: setup-test test-setup test-native test-optimised test-windows test-web
+# Each suite's build and its run, written once for its own target and for
+# make test.
+define build-native
+cmake --preset native >/dev/null
+cmake --build --preset native
+endef
+define run-native
+ctest --preset native
+endef
+
+# The plug-in's code optimised as the module ships it: every float through
+# the snap and the move's arithmetic, and each mouse event's instruction
+# count held to its regression limit (bench/run.sh --counts). Its run, the
+# longest, yields the processor to whatever runs beside it.
+define build-optimised
+cmake --preset optimised >/dev/null
+cmake --build --preset optimised
+endef
+define run-optimised
+nice -n 10 ctest --preset optimised
+endef
+
+define build-windows
+cmake --preset windows >/dev/null
+cmake --build --preset windows
+endef
+define run-windows
+ctest --preset windows
+endef
+
+# The plug-in as WebAssembly: the session player's traces against the native
+# player's, the page's JavaScript host against the simulated host, the page's
+# server, and the page itself in headless Chromium. Its session player is
+# built in the native build's folder. The page's tests run on the Node.js
+# that web/package-lock.json pins, the same on every machine: Playwright
+# takes Node 20, and Debian 12's own is 18.
+WEB_NODE := web/node_modules/.bin/node
+define build-web
+cmake --preset native >/dev/null
+cmake --build --preset native --target orbitrix-play
++$(MAKE) --no-print-directory -f web/web.mk site player
+endef
+define run-web
+$(WEB_NODE) --test web/test/traces.test.mjs web/test/texts.test.mjs web/test/serve.test.mjs \
+	web/test/browser.test.mjs
+endef
+
+# Everything installed in one go first, and the package step's test; then
+# the optimised suite beside the others. Its build takes seconds and its run
+# starts at once; the other builds go one after another, each on every core
+# (the web build after the native one, whose folder they share), then their
+# suites side by side. No two suites share a build folder, a Wine prefix, a
+# display, the cursor or a file; the Windows suite runs its own tests one at
+# a time, since they share the cursor of their Wine prefix. Every suite runs
+# to its end (-k) and make test fails if any failed; each suite's output
+# comes whole as it ends (-O).
+test: setup-test test-setup
+	@$(MAKE) --no-print-directory -k -j4 -Otarget test-optimised-built test-others-built
+
+test-optimised-built:
+	$(build-optimised)
+	$(run-optimised)
+
+test-others-built:
+	$(build-native)
+	$(build-web)
+	$(build-windows)
+	@$(MAKE) --no-print-directory -k -Otarget suite-native suite-windows suite-web
+
+suite-native:
+	$(run-native)
+suite-windows:
+	$(run-windows)
+suite-web:
+	$(run-web)
 
 # The package step against a repository broken on purpose, through apt's own
 # options: the machine's apt is not touched.
@@ -22,37 +95,21 @@ test-setup: setup-setup
 	python3 tests/setup/package_step.py .
 
 test-native: setup-native
-	cmake --preset native >/dev/null
-	cmake --build --preset native
-	ctest --preset native
+	$(build-native)
+	$(run-native)
 
-# The plug-in's code optimised as the module ships it: every float through
-# the snap and the move's arithmetic, and each mouse event's instruction
-# count held to its regression limit (bench/run.sh --counts).
 test-optimised: setup-optimised
-	cmake --preset optimised >/dev/null
-	cmake --build --preset optimised
-	ctest --preset optimised
+	$(build-optimised)
+	$(run-optimised)
 
 # With the host window's test, on a display of its own (setup-window).
 test-windows: setup-windows setup-window
-	cmake --preset windows >/dev/null
-	cmake --build --preset windows
-	ctest --preset windows
+	$(build-windows)
+	$(run-windows)
 
-# The page's tests run on the Node.js that web/package-lock.json pins, the same
-# on every machine: Playwright takes Node 20, and Debian 12's own is 18.
-WEB_NODE := web/node_modules/.bin/node
-
-# The plug-in as WebAssembly: the session player's traces against the native
-# player's, the page's JavaScript host against the simulated host, the page's
-# server, and the page itself in headless Chromium.
 test-web: setup-web
-	cmake --preset native >/dev/null
-	cmake --build --preset native --target orbitrix-play
-	$(MAKE) --no-print-directory -f web/web.mk site player
-	$(WEB_NODE) --test web/test/traces.test.mjs web/test/texts.test.mjs web/test/serve.test.mjs \
-		web/test/browser.test.mjs
+	$(build-web)
+	$(run-web)
 
 # Plays the tour at the freshly built module under Wine: its trace on the
 # terminal, its picture in build/demo.svg.

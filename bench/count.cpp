@@ -4,7 +4,7 @@
 //   orbitrix_count KIND plug-in|floor N
 //   orbitrix_count --list          the kinds: id, recorded ratio, name, one a line
 //   orbitrix_count --heap          the heap count's proof: the allocations and
-//                                  releases of a move that reads a long value
+//                                  releases of one call of each heap function
 //
 // Under qemu with every executed instruction logged, a run with N events less
 // a run with none gives the guest instructions of N events exactly, the same
@@ -46,8 +46,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (argc == 2 && std::strcmp(argv[1], "--heap") == 0) {
-    StartHost();
-    const HeapUse use = LongAttributeMove();
+    const HeapUse use = EveryHeapCall();
     std::printf("%llu %llu\n", static_cast<unsigned long long>(use.allocations),
                 static_cast<unsigned long long>(use.releases));
     return 0;

@@ -3,32 +3,34 @@
 // for bit against the rules of sim/rules/, not a number and the infinities
 // included: IsNearRightAngle and RoundToRightAngle, and the move's turn, the
 // pattern as the anchor's heading and pitch, with the pitch limit alone and
-// then moved by a travel the pattern gives (one pattern in eight moved
-// between two positions anywhere in the int32_t range, beyond what a float
-// holds exactly), the limit on or off. On the subset below, the tool's side
-// runs under each MXCSR a host may leave, a piece of the patterns at a time:
-// to nearest, toward zero, down, up, and flushing to zero with denormals
-// taken as zero; on the whole, under the first.
+// then moved by a travel the pattern gives (mostly a few screens' width; one
+// pattern in eight between two positions anywhere in the int32_t range,
+// beyond what a float holds exactly; one in eight onto a point halfway
+// between two floats, or just off one), the limit on or off. On the subset
+// below, the tool's side runs under each MXCSR a host may leave, a piece of
+// the patterns at a time: to nearest, toward zero, down, up, and flushing to
+// zero with denormals taken as zero; on the whole, under the first.
 //
-// It is built twice, with the module's flags (optimised, SSE2, no
-// sanitizers, no contraction into fused multiply-adds): as the module's
-// 32-bit code, and as the build machine's own 64-bit program, which runs all
-// 2^32 patterns on every machine. The 64-bit run proves the module's
-// arithmetic because both are IEEE single and double arithmetic done by
-// SSE2 instructions, rounded as written: no excess precision (x87), no
-// contraction, no fast-math. Building either with x87 arithmetic, fast-math
-// or FMA contraction would break that, and the two then disagree: the
-// 32-bit build checks what ships, and its results must match the 64-bit
-// build's bit for bit on the patterns both run (the digest).
+// It is built with the module's flags (optimised, SSE2, no sanitizers, no
+// contraction into fused multiply-adds) as the module's 32-bit code, which
+// runs the whole where the processor runs 32-bit programs: the module's own
+// arithmetic, proved on every pattern. Under qemu-user the whole would take
+// it about half an hour, so there the build machine's own 64-bit program,
+// built the same, runs the whole (tests/floats/CMakeLists.txt). That proves
+// the module's arithmetic because both are IEEE single and double arithmetic
+// done by SSE2 instructions, rounded as written: no excess precision (x87),
+// no contraction, no fast-math. Building either with x87 arithmetic,
+// fast-math or FMA contraction would break that, and the two then disagree:
+// the 32-bit build runs the subset there, and its results must match the
+// 64-bit build's bit for bit (the digest).
 //
 //   every_float [--whole | --spread] [--write-digest FILE | --compare-digest FILE]
 //
-// By default every pattern, except for the 32-bit build under qemu-user,
-// where the whole would take about half an hour: there an evenly spread
-// subset with every pattern close to the rules' edges; the first line says
-// which ran. Every run also digests the results on that subset; the 64-bit
-// run writes its digest, the 32-bit run holds its own to it. Exits 1 on any
-// difference.
+// By default every pattern, except for the 32-bit build under qemu-user:
+// there an evenly spread subset with every pattern close to the rules'
+// edges; the first line says which ran. Every run also digests the results
+// on that subset, and may write its digest or hold its own to one written.
+// Exits 1 on any difference.
 #include <xmmintrin.h>
 
 #include <algorithm>
@@ -60,17 +62,66 @@ using Bits = uint32_t;
 uint32_t BitsOf(float a) { return std::bit_cast<uint32_t>(a); }
 
 // Where a pattern's move starts and ends: mostly a few screens' width
-// apart, and for one pattern in eight between two positions anywhere in the
-// int32_t range, a travel of up to 2^32 pixels.
+// apart; for one pattern in eight between two positions anywhere in the
+// int32_t range, a travel of up to 2^32 pixels; and for one in eight aimed at
+// a tie, where a sum rounded twice (to double, then to single) can land on
+// the wrong float: see TieTravel.
 struct Travel {
   orbitrix::Pixel from, to;
 };
 
+// A point halfway between two floats of 2^25 to 2^31 in magnitude, either
+// sign: an odd multiple of half their spacing, which is 4 to 128 there.
+int64_t Halfway(uint32_t h) {
+  const int binade = 25 + static_cast<int>(h >> 29) % 6;
+  const int64_t m =
+      (int64_t{1} << binade) + (2 * int64_t{h & 0x7FFFFF} + 1) * (int64_t{1} << (binade - 24));
+  return h & 0x800000 ? -m : m;
+}
+
+// A travel from anchor a onto a halfway point, or just off one. From a tiny
+// anchor, within 1 of zero, the travel is h's halfway point itself: the
+// exact sum lies just off it, where a double may hold the sum only rounded
+// onto it (from zero, on it). From whole degrees beyond 2^24, for half of
+// the h, onto the halfway point beside the anchor on either side, while half
+// the spacing is a whole travel. Otherwise h's halfway point less the
+// anchor's whole degrees: onto it from whole degrees, a fraction off it from
+// an anchor with a fraction; the halfway point itself from beyond 2^31,
+// where that travel is too long, and from infinities and not a number.
+int64_t TieTravel(float a, uint32_t h) {
+  const int64_t halfway = Halfway(h);
+  if (!std::isfinite(a) || std::fabs(a) < 1.0f) return halfway;
+  if ((h & 0x1000000) && std::fabs(a) >= 16777216.0f) {
+    const float next = std::nextafter(a, h & 0x2000000 ? INFINITY : -INFINITY);
+    const double half = (static_cast<double>(next) - a) / 2;
+    if (std::fabs(half) < 2147483648.0 && half == std::trunc(half))
+      return static_cast<int64_t>(half);
+  }
+  const double whole = std::trunc(static_cast<double>(a));
+  if (std::fabs(whole) > 2147483648.0) return halfway;
+  return halfway - static_cast<int64_t>(whole);
+}
+
+// Two positions in the int32_t range that far apart (less than 2^32), about
+// halfway either side of zero.
+std::pair<int32_t, int32_t> Apart(int64_t travel, uint32_t h) {
+  const int64_t from = -(travel / 2) + static_cast<int64_t>(h >> 27) - 16;
+  return {static_cast<int32_t>(from), static_cast<int32_t>(from + travel)};
+}
+
 Travel TravelOf(Bits b) {
   const uint32_t h = b * 2654435761u, g = (b ^ 0x5BD1E995) * 2246822519u;
-  if (((b >> 1) & 7) == 0)
-    return {{static_cast<int32_t>(h), static_cast<int32_t>(g)},
-            {static_cast<int32_t>(g ^ 0xA5A5A5A5), static_cast<int32_t>(h * 3)}};
+  switch ((b >> 1) & 7) {
+    case 0:
+      return {{static_cast<int32_t>(h), static_cast<int32_t>(g)},
+              {static_cast<int32_t>(g ^ 0xA5A5A5A5), static_cast<int32_t>(h * 3)}};
+    case 1: {
+      const float a = std::bit_cast<float>(b);
+      const auto [x0, x1] = Apart(TieTravel(a, h), g);
+      const auto [y0, y1] = Apart(TieTravel(a, g), h);
+      return {{x0, y0}, {x1, y1}};
+    }
+  }
   const int32_t dx = static_cast<int32_t>(h >> 20) - 2048,
                 dy = static_cast<int32_t>(g >> 20) - 2048;
   return {{300, -5}, {300 + dx, dy - 5}};
@@ -79,7 +130,8 @@ Travel TravelOf(Bits b) {
 // The MXCSR a host may call in with, one piece of the patterns each: to
 // nearest (Windows' own), toward zero, down, up, and flushing to zero with
 // denormals taken as zero. The rules' side always runs under the first. A
-// change of MXCSR is slow, and the whole runs under the first alone.
+// change of MXCSR is slow, and the whole runs under the first alone, set
+// once for each thread.
 constexpr uint32_t kCallerMxcsr[] = {0x1F80, 0x7F80, 0x3F80, 0x5F80, 0x9FC0};
 
 // What the tool made of one pattern.
@@ -89,15 +141,16 @@ struct Results {
   orbitrix::Angles unmoved, moved;
 };
 
+template <bool Hostile>
 Results Tool(Bits b, const Travel& t, uint32_t mxcsr) {
   const float a = std::bit_cast<float>(b);
-  _mm_setcsr(mxcsr);
+  if (Hostile) _mm_setcsr(mxcsr);
   // A press with this angle for both heading and pitch: the pitch through
   // the limit unmoved; then moved, with the limit on or off.
   const Results r{orbitrix::IsNearRightAngle(a), orbitrix::RoundToRightAngle(a),
-                  orbitrix::Turn({a, a}, {0, 0}, {0, 0}, true),
-                  orbitrix::Turn({a, a}, t.from, t.to, b & 1)};
-  _mm_setcsr(kCallerMxcsr[0]);
+                  orbitrix::Turn({{0, 0}, {a, a}}, {0, 0}, true),
+                  orbitrix::Turn({t.from, {a, a}}, t.to, b & 1)};
+  if (Hostile) _mm_setcsr(kCallerMxcsr[0]);
   return r;
 }
 
@@ -115,8 +168,8 @@ const char* Wrong(Bits b, const Travel& t, const Results& r) {
   const float target = sim::SnapTarget(a);
   if (BitsOf(r.snapped) != BitsOf(target) && !(std::isnan(r.snapped) && std::isnan(target)))
     return "RoundToRightAngle";
-  if (!Same(r.unmoved, Turned(a, 0, 0), Limited(Turned(a, 0, 0))))
-    return "the pitch limit, unmoved";
+  const float unmoved = Turned(a, 0, 0);
+  if (!Same(r.unmoved, unmoved, Limited(unmoved))) return "the pitch limit, unmoved";
   const float pitch = Turned(a, t.from.y, t.to.y);
   if (!Same(r.moved, Turned(a, t.from.x, t.to.x), b & 1 ? Limited(pitch) : pitch)) return "a move";
   return nullptr;
@@ -194,16 +247,21 @@ std::vector<Range> Pieces(const std::vector<Range>& ranges, uint64_t n) {
   return pieces;
 }
 
-void Work(const std::vector<Range>& pieces, bool hostile, std::atomic<size_t>* next, Tally* tally) {
+// The subset runs the tool under every caller's MXCSR, a piece at a time,
+// and digests its results; the whole runs it under Windows' own and digests
+// nothing.
+template <bool Subset>
+void Work(const std::vector<Range>& pieces, std::atomic<size_t>* next, Tally* tally) {
   uint64_t checked = 0, near = 0, wrong = 0, digest = 0;
+  _mm_setcsr(kCallerMxcsr[0]);
   for (size_t i; (i = next->fetch_add(1)) < pieces.size();) {
-    const uint32_t mxcsr = kCallerMxcsr[hostile ? i % std::size(kCallerMxcsr) : 0];
+    const uint32_t mxcsr = kCallerMxcsr[Subset ? i % std::size(kCallerMxcsr) : 0];
     for (uint64_t b = pieces[i].first; b <= pieces[i].last; b += pieces[i].step) {
       const Travel t = TravelOf(static_cast<Bits>(b));
-      const Results r = Tool(static_cast<Bits>(b), t, mxcsr);
+      const Results r = Tool<Subset>(static_cast<Bits>(b), t, mxcsr);
       ++checked;
       near += r.near;
-      digest += Digest(static_cast<Bits>(b), r);
+      if (Subset) digest += Digest(static_cast<Bits>(b), r);
       if (const char* what = Wrong(static_cast<Bits>(b), t, r)) {
         ++wrong;
         std::lock_guard<std::mutex> lock(tally->m);
@@ -217,15 +275,15 @@ void Work(const std::vector<Range>& pieces, bool hostile, std::atomic<size_t>* n
   tally->digest += digest;
 }
 
-// The patterns of ranges checked on every thread there is, the tool's side
-// under every caller's MXCSR in turn or under Windows' own.
-void Run(const std::vector<Range>& ranges, bool hostile, Tally* tally) {
+// The patterns of ranges checked on every thread there is, as the subset or
+// as the whole (see Work).
+void Run(const std::vector<Range>& ranges, bool subset, Tally* tally) {
   const std::vector<Range> pieces = Pieces(ranges, uint64_t{1} << 22);
   const unsigned threads = std::max(2u, std::thread::hardware_concurrency());
   std::atomic<size_t> next{0};
   std::vector<std::thread> workers;
   for (unsigned i = 0; i < threads; ++i)
-    workers.emplace_back(Work, std::cref(pieces), hostile, &next, tally);
+    workers.emplace_back(subset ? Work<true> : Work<false>, std::cref(pieces), &next, tally);
   for (std::thread& t : workers) t.join();
 }
 
