@@ -111,12 +111,12 @@ struct Kind {
 };
 
 inline constexpr Kind kKinds[] = {
-    {"move", "move during a drag", 2.310, 6, PrepareMove,
+    {"move", "move during a drag", 2.033, 6, PrepareMove,
      Move<gToolMouseMove, orbitrix::kToolId.word0>, Move<gMoveFloor, orbitrix::kToolId.word0>},
-    {"press", "press", 1.866, 4, PreparePress, Press<gToolMouseButton>, Press<gPressFloor>},
-    {"snapping_release", "snapping release", 2.614, 8, PrepareSnappingRelease,
+    {"press", "press", 1.679, 4, PreparePress, Press<gToolMouseButton>, Press<gPressFloor>},
+    {"snapping_release", "snapping release", 2.360, 8, PrepareSnappingRelease,
      SnappingRelease<gToolMouseButton>, SnappingRelease<gSnappingReleaseFloor>},
-    {"release", "release, no snap", 2.561, 5, PrepareRelease, Button<gToolMouseButton, 0>,
+    {"release", "release, no snap", 2.223, 5, PrepareRelease, Button<gToolMouseButton, 0>,
      Button<gReleaseFloor, 0>},
     {"other_tool", "another tool's event", 1.857, 0, PrepareNothing,
      Move<gToolMouseMove, kOtherToolWord0>, Move<gIgnoringFloor, kOtherToolWord0>},

@@ -47,7 +47,8 @@ inline void SwapBackMxcsr(uint32_t, float&, float&) {}
 inline void SwapBackMxcsr(uint32_t, int32_t&, bool&) {}
 #elif (defined(__i386__) || defined(__x86_64__)) && defined(__GNUC__)
 #if !defined(__SSE2_MATH__) || __FLT_EVAL_METHOD__ != 0
-#error "the tool's angles need SSE2 arithmetic alone (-msse2 -mfpmath=sse): x87 arithmetic would round under the host's x87 control word and raise what it unmasked"
+#error \
+    "the tool's angles need SSE2 arithmetic alone (-msse2 -mfpmath=sse): x87 arithmetic would round under the host's x87 control word and raise what it unmasked"
 #endif
 // To nearest, denormals kept, every exception masked; no status flag.
 inline constexpr uint32_t kOwnMxcsr = 0x1F80;
@@ -73,26 +74,31 @@ inline void SwapBackMxcsr(uint32_t caller, int32_t& a, bool& b) {
   asm volatile("ldmxcsr %2" : "+r"(a), "+r"(b) : "m"(caller));
 }
 #else
-#error "the tool's angles run under their own MXCSR, swapped in with GCC's x86 inline assembly: this compiler or processor has no such swap here"
+#error \
+    "the tool's angles run under their own MXCSR, swapped in with GCC's x86 inline assembly: this compiler or processor has no such swap here"
 #endif
 
 // One angle of a move: the anchor plus the travel, rounded once to single
 // precision. The travel between any two int32_t positions is exact in a
-// double, but the sum may not be, and a double rounded again to single can
-// land on a tie the exact sum is not on. So the sum is rounded to odd (where
-// inexact, the double's last bit set toward the exact sum, found by Knuth's
-// two-sum): a double with 29 bits more than a float, rounded to odd, rounds
-// to single as the exact sum does. Under the module's own MXCSR.
+// double, and so is the sum but where the travel is far larger than the
+// anchor. Rounded again to single, the double gives the one rounding unless
+// it has landed on a float's halfway point that the exact sum is not on:
+// there the part of the sum the double missed (Knuth's two-sum) says which
+// way, and the double moves one step toward it. Under the module's own
+// MXCSR.
 inline float Turned(float anchor, int32_t from, int32_t to) {
   const double travel = static_cast<double>(to) - static_cast<double>(from);
   const double start = anchor;
   const double sum = travel + start;
-  const double startPart = sum - travel;
-  const double missed = (travel - (sum - startPart)) + (start - startPart);
-  // Not a number where the anchor is infinite or not a number: those pass.
-  const bool inexact = missed < 0 || missed > 0;
   uint64_t bits = std::bit_cast<uint64_t>(sum);
-  if (inexact && (bits & 1) == 0) bits += (missed > 0) == (sum > 0) ? 1 : -1;
+  // A float's halfway point, in a double: a one in the bit below a float's
+  // last, zeros below it.
+  constexpr uint64_t kBelowFloat = (uint64_t{1} << 29) - 1, kHalfway = uint64_t{1} << 28;
+  if ((bits & kBelowFloat) == kHalfway) {
+    const double startPart = sum - travel;
+    const double missed = (travel - (sum - startPart)) + (start - startPart);
+    if (missed != 0) bits += (missed > 0) == (sum > 0) ? 1 : -1;
+  }
   return static_cast<float>(std::bit_cast<double>(bits));
 }
 

@@ -36,7 +36,10 @@ int32_t ReadViewAttributeInt(const ToolServices& host, ViewHandle view, const ch
   if (static_cast<uint32_t>(n) > sizeof buffer) return fallback;
   // It starts empty: a host that says it delivered a value it never wrote
   // gives an empty one, read as 0, not what an earlier event left there.
-  std::memset(buffer, 0, static_cast<size_t>(n));
+  // The first bytes, which hold every real view's value, are cleared inline:
+  // a call of memset for them costs an eighth of a move (bench/run.sh).
+  std::memset(buffer, 0, 8);
+  if (n > 8) std::memset(buffer + 8, 0, static_cast<size_t>(n) - 8);
   if (host.getViewAttribute(view, key, buffer, n) <= 0) return fallback;
   // The answer of every real view, a digit and its NUL, told at once: it is
   // what ParseDecimal would make of it, for a third of a move's
