@@ -70,12 +70,13 @@ struct Conversion : ::testing::Test {
     return got == expected;
   }
 
-  // The reader in a frame of its own, asked first of a long run of nines:
-  // that leaves digits in its stack buffer past n, where a reader that goes
-  // past n would find them.
+  // The reader in a frame of its own, asked first of a run of nines longer
+  // than the value: that leaves digits in its stack buffer past n, where a
+  // reader that goes past n would find them.
   static __attribute__((noinline)) int32_t Ask(const std::string& bytes, int32_t size) {
-    gBytes = kNines.data();
-    gSize = static_cast<int32_t>(kNines.size());
+    const size_t nines = std::min(static_cast<size_t>(size) + 16, kNines.size());
+    gBytes = kNines.data() + kNines.size() - nines;
+    gSize = static_cast<int32_t>(nines);
     ReadViewAttributeInt(BoundToolServices(), 1, "UV", -77);
     gBytes = bytes.data();
     gSize = size;
