@@ -43,12 +43,14 @@ float Turned(float anchor, int32_t from, int32_t to) {
   const double lo = (anchor - back) + (travel - (hi - back));
   const float nearest = static_cast<float>(hi);  // the float nearest hi
   if (lo == 0 || hi == nearest) return nearest;
-  // Where hi lies halfway between two floats, the exact sum lies on lo's
-  // side of halfway: nearer the float on that side. Elsewhere no float's
-  // halfway point (a double) lies between hi and the exact sum, so the
-  // float nearest hi is the float nearest the sum.
-  const float other = std::nextafter(nearest, hi > nearest ? INFINITY : -INFINITY);
-  if ((static_cast<double>(nearest) + other) / 2 != hi) return nearest;
+  // Where hi lies halfway between two floats, nearest and another, the exact
+  // sum lies on lo's side of halfway: nearer the float on that side.
+  // Elsewhere no float's halfway point (a double) lies between hi and the
+  // exact sum, so the float nearest hi is the float nearest the sum. The
+  // other float, if any, is nearest mirrored in hi (exact in a double).
+  const double mirror = 2 * hi - nearest;
+  const float other = static_cast<float>(mirror);
+  if (other == nearest || other != mirror) return nearest;
   return (lo > 0) == (other > nearest) ? other : nearest;
 }
 
