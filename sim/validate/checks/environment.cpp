@@ -9,8 +9,13 @@
 // the callee-saved registers, a clear direction flag, an empty x87 stack and
 // the control state whole, and the host must see exactly what it saw the
 // first time.
+#include <windows.h>
+#include <xmmintrin.h>
+
 #include <algorithm>
+#include <cstring>
 #include <iterator>
+#include <limits>
 
 #include "sim/text/text.h"
 #include "sim/validate/checks/checks.h"
@@ -55,6 +60,31 @@ std::string Stack(uint32_t offset) {
                 : std::string("a 16-byte aligned stack");
 }
 
+// Whether an unmasked floating-point exception traps here. Under an
+// emulator (qemu-user) it does not: an exception the module raises shows
+// only as the status flag it leaves.
+volatile bool gTrapped;
+LONG CALLBACK NoteTrap(EXCEPTION_POINTERS* e) {
+  if (!IsFloatException(e->ExceptionRecord->ExceptionCode)) return EXCEPTION_CONTINUE_SEARCH;
+  gTrapped = true;
+  DWORD mxcsr;
+  std::memcpy(&mxcsr, &e->ContextRecord->ExtendedRegisters[24], 4);
+  mxcsr |= 0x1F80;
+  std::memcpy(&e->ContextRecord->ExtendedRegisters[24], &mxcsr, 4);
+  return EXCEPTION_CONTINUE_EXECUTION;
+}
+bool Traps() {
+  void* handler = AddVectoredExceptionHandler(1, NoteTrap);
+  const uint32_t saved = _mm_getcsr();
+  _mm_setcsr(0x1F00);  // invalid operation unmasked
+  volatile float nan = std::numeric_limits<float>::quiet_NaN();
+  volatile bool ordered = _mm_comilt_ss(_mm_set_ss(nan), _mm_set_ss(1.0f));
+  (void)ordered;
+  _mm_setcsr(saved);
+  RemoveVectoredExceptionHandler(handler);
+  return gTrapped;
+}
+
 }  // namespace
 
 bool CallingEnvironment(Probe& p) {
@@ -62,6 +92,10 @@ bool CallingEnvironment(Probe& p) {
   if (!plugin) return false;
   const uint64_t calls = p.Scaled(800, 4000, 20000);
   const std::string again = Again(p);
+  if (!Traps())
+    p.Note(
+        "floating-point exceptions do not trap here (an emulator): one the module raises shows "
+        "only as the status flag it leaves");
   std::vector<std::vector<std::string>> first;
   int runs = 0;
   for (const Setting& setting : kSettings) {
@@ -110,8 +144,11 @@ bool CallingEnvironment(Probe& p) {
       "%u floating-point settings (every exception unmasked alone and together, the x87 unit at "
       "24-bit precision, MXCSR rounding toward zero, down and up, flushing to zero, taking "
       "denormals for zero, status flags set and clear), with cameras at not-a-numbers, "
-      "infinities, denormals and beyond the int32_t range",
-      runs, static_cast<unsigned>(first.size()), static_cast<unsigned>(std::size(kSettings))));
+      "infinities, denormals and beyond the int32_t range%s",
+      runs, static_cast<unsigned>(first.size()), static_cast<unsigned>(std::size(kSettings)),
+      Traps() ? ""
+              : "; floating-point exceptions do not trap here (an emulator), so one the "
+                "module raised would show only as the status flag it left"));
   return true;
 }
 
