@@ -15,33 +15,22 @@ dll: setup-dll
 
 # Each suite's build and its run, written once for its own target and for
 # make test.
-define build-native
-cmake --preset native >/dev/null
-cmake --build --preset native
+define build-preset
+cmake --preset $(1) >/dev/null
+cmake --build --preset $(1)
 endef
-define run-native
-ctest --preset native
-endef
+build-native = $(call build-preset,native)
+run-native = ctest --preset native
 
 # The plug-in's code optimised as the module ships it: every float through
 # the snap and the move's arithmetic, and each mouse event's instruction
 # count held to its regression limit (bench/run.sh --counts). Its run, the
 # longest, yields the processor to whatever runs beside it.
-define build-optimised
-cmake --preset optimised >/dev/null
-cmake --build --preset optimised
-endef
-define run-optimised
-nice -n 10 ctest --preset optimised
-endef
+build-optimised = $(call build-preset,optimised)
+run-optimised = nice -n 10 ctest --preset optimised
 
-define build-windows
-cmake --preset windows >/dev/null
-cmake --build --preset windows
-endef
-define run-windows
-ctest --preset windows
-endef
+build-windows = $(call build-preset,windows)
+run-windows = ctest --preset windows
 
 # The plug-in as WebAssembly: the session player's traces against the native
 # player's, the page's JavaScript host against the simulated host, the page's

@@ -16,7 +16,7 @@ EMXX := em++
 export NODE_PATH := /usr/share/nodejs
 
 PLUGIN := host/entry.cpp host/options.cpp tool/view.cpp tool/drag.cpp tool/snap.cpp
-SIM := sim/host/host.cpp sim/host/fake_system.cpp sim/host/plugin_linked.cpp \
+SIM := sim/host/host.cpp sim/host/desktop.cpp sim/host/fake_system.cpp sim/host/plugin_linked.cpp \
        sim/session/session.cpp sim/report/trace.cpp sim/rules/oracle.cpp sim/player.cpp
 
 # Single precision rounds once, as in the other builds: no fused multiply-add

@@ -16,11 +16,12 @@ void SetCursor(int32_t x, int32_t y);
 void SetCtrl(bool down);  // GetKeyState answering 0x8000 for Ctrl, or 0
 
 namespace fake {
-extern bool cursorFails;   // the position cannot be told, as on a locked desktop
-extern uint16_t keyState;  // the whole of GetKeyState's answer for Ctrl
-extern bool imageFails;    // loading the button answers null
-extern int otherKey;       // a key asked for other than Ctrl, or 0
-extern int bitmapLoads;    // since the last Reset
+extern int32_t cursorX, cursorY;  // where the cursor is, as SetCursor put it
+extern bool cursorFails;          // the position cannot be told, as on a locked desktop
+extern uint16_t keyState;         // the whole of GetKeyState's answer for Ctrl
+extern bool imageFails;           // loading the button answers null
+extern int otherKey;              // a key asked for other than Ctrl, or 0
+extern int bitmapLoads;           // since the last Reset
 extern void* lastBitmapModule;
 extern std::string lastBitmapAsked;              // Windows: the whole call, in words
 extern void* bitmap;                             // what the last load gave

@@ -13,28 +13,11 @@ namespace sim {
 
 namespace {
 bool gStandIns;
-int32_t gX, gY;
 std::set<void*> gBlocks;  // the heap blocks the module holds
 }  // namespace
 
-namespace fake {
-bool cursorFails, imageFails;
-uint16_t keyState;
-int otherKey, bitmapLoads;
-void *lastBitmapModule, *bitmap;
-std::string lastBitmapAsked;
-size_t heapBlocks;
-
-void Reset() {
-  cursorFails = imageFails = false;
-  keyState = 0;
-  otherKey = bitmapLoads = 0;
-  lastBitmapModule = bitmap = nullptr;
-}
-}  // namespace fake
-
 void SetCursor(int32_t x, int32_t y) {
-  gX = x, gY = y;
+  fake::cursorX = x, fake::cursorY = y;
   if (!gStandIns) SetCursorPos(x, y);
 }
 
@@ -51,7 +34,7 @@ namespace {
 
 BOOL WINAPI CursorStandIn(LPPOINT point) {
   if (fake::cursorFails) return SetLastError(ERROR_ACCESS_DENIED), FALSE;
-  *point = {gX, gY};
+  *point = {fake::cursorX, fake::cursorY};
   return TRUE;
 }
 

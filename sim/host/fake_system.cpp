@@ -4,28 +4,7 @@
 
 namespace sim {
 
-namespace {
-orbitrix::Pixel cursor;
-}  // namespace
-
-namespace fake {
-bool cursorFails, imageFails;
-uint16_t keyState;
-int otherKey, bitmapLoads;
-void *lastBitmapModule, *bitmap;
-std::string lastBitmapAsked;
-size_t heapBlocks;
-
-void Reset() {
-  cursor = {};
-  cursorFails = imageFails = false;
-  keyState = 0;
-  otherKey = bitmapLoads = 0;
-  lastBitmapModule = bitmap = nullptr;
-}
-}  // namespace fake
-
-void SetCursor(int32_t x, int32_t y) { cursor = {x, y}; }
+void SetCursor(int32_t x, int32_t y) { fake::cursorX = x, fake::cursorY = y; }
 void SetCtrl(bool down) { fake::keyState = down ? 0x8000 : 0; }
 
 }  // namespace sim
@@ -34,7 +13,7 @@ namespace orbitrix::sys {
 
 bool CursorPos(Pixel* p) {
   if (sim::fake::cursorFails) return false;
-  *p = sim::cursor;
+  *p = {sim::fake::cursorX, sim::fake::cursorY};
   return true;
 }
 
