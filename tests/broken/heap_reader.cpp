@@ -1,6 +1,6 @@
-// Broken on purpose: a button event first reads "UV" into a heap block, as
-// the reader once did, and frees it after the host's value query: a query
-// that ends abnormally never comes back to free it.
+// Broken on purpose: a button event first reads "UV" into a heap block and
+// frees it after the host's value query: a query that ends abnormally never
+// comes back to free it.
 #include <cstdlib>
 
 #include "host/module.h"
