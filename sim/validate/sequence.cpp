@@ -86,6 +86,28 @@ void Generator::Start() {
   queue_.push_back({.kind = Op::kEntry, .index = 1, .value = 0x50600});
   for (Op::Kind k : {Op::kInfo, Op::kToolInfo, Op::kGuiInfo})
     queue_.push_back({.kind = k, .a1 = 0x11, .a2 = 0x22});
+  const uint32_t unusual[] = {0x7FC00000,           0x7F800001, 0xFFBFFFFF, 0x7F800000,
+                              0xFF800000,           0x00000001, 0x80000001, 0x80000000,
+                              0x4F32D05E /* 3e9 */, 0xCF000001, 0x4F000000};
+  for (uint32_t angle : unusual) {
+    DragAt(angle, 0);
+    DragAt(0, angle);
+  }
+}
+
+// A drag that keeps the camera's angles as they are, every option on and
+// Ctrl held, so that both the move's pitch limit and the release's band test
+// meet them.
+void Generator::DragAt(uint32_t heading, uint32_t pitch) {
+  Op camera{.kind = Op::kCamera, .view = 1};
+  camera.camera[4] = heading, camera.camera[5] = pitch;
+  queue_.push_back(camera);
+  for (uint32_t i = 0; i < 4; ++i) queue_.push_back({.kind = Op::kOption, .index = i, .value = 1});
+  queue_.push_back({.kind = Op::kCtrl, .value = 0x8000});
+  queue_.push_back({.kind = Op::kCursor, .x = 100, .y = 100});
+  queue_.push_back({.kind = Op::kButton, .pressed = 1, .buttons = 1});
+  queue_.push_back({.kind = Op::kMove, .buttons = 1});
+  queue_.push_back({.kind = Op::kButton, .pressed = 0, .buttons = 1});
 }
 
 // A tool service unbound or bound again, the button's image failing or not,

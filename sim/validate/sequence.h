@@ -56,14 +56,15 @@ struct Op {
 std::string Describe(const Op& op);
 
 // Draws the steps from a seed alone, so that a run can be drawn again to be
-// shortened. The module's work as a host gives it: binding, the entry and
-// the queries, then drags on views of every kind, with cameras near right
-// angles, far out where k times 90 is no float, tiny and moved past 2^24
-// onto a float's halfway point, not numbers and denormals, the options and
-// Ctrl as they come, the cursor sometimes unknown, a service now and then
-// unbound, attributes answered badly. Hostile: on a screen, with another
-// tool's ids, other and null contexts, wild bindings, drag states written
-// and any buttons besides.
+// shortened. The module's work as a host gives it: binding, the entry and the
+// queries, a drag from each angle that is no plain number (not a number,
+// infinite, denormal, -0, past the int32_t range), then drags on views of every
+// kind, with cameras near right angles, far out where k times 90 is no float,
+// tiny and moved past 2^24 onto a float's halfway point, not numbers and
+// denormals, the options and Ctrl as they come, the cursor sometimes unknown, a
+// service now and then unbound, attributes answered badly. Hostile: on a
+// screen, with another tool's ids, other and null contexts, wild bindings, drag
+// states written and any buttons besides.
 class Generator {
  public:
   Generator(uint64_t seed, bool hostile) : rng_(seed), hostile_(hostile) {}
@@ -74,6 +75,7 @@ class Generator {
   uint32_t Word() { return static_cast<uint32_t>(rng_()); }
   float Angle();
   void Start();
+  void DragAt(uint32_t heading, uint32_t pitch);
   void Query();
   void Drag();
   void Roughen(Op* op);
