@@ -86,9 +86,11 @@ void Generator::Start() {
   queue_.push_back({.kind = Op::kEntry, .index = 1, .value = 0x50600});
   for (Op::Kind k : {Op::kInfo, Op::kToolInfo, Op::kGuiInfo})
     queue_.push_back({.kind = k, .a1 = 0x11, .a2 = 0x22});
-  const uint32_t unusual[] = {0x7FC00000,           0x7F800001, 0xFFBFFFFF, 0x7F800000,
-                              0xFF800000,           0x00000001, 0x80000001, 0x80000000,
-                              0x4F32D05E /* 3e9 */, 0xCF000001, 0x4F000000};
+  // Not numbers quiet and signalling, infinities, denormals, -0, and past the
+  // int32_t range: 3e9, just below -2^31, 2^31.
+  const uint32_t unusual[] = {0x7FC00000, 0x7F800001, 0xFFBFFFFF, 0x7F800000,
+                              0xFF800000, 0x00000001, 0x80000001, 0x80000000,
+                              0x4F32D05E, 0xCF000001, 0x4F000000};
   for (uint32_t angle : unusual) {
     DragAt(angle, 0);
     DragAt(0, angle);
