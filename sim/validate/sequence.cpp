@@ -14,6 +14,14 @@ namespace {
 
 const char* const kContexts[] = {"the host's context", "another context", "a null context"};
 
+// Angles that are no plain number, as bits: not numbers quiet and
+// signalling, the infinities, the zeros, the smallest denormals, the largest
+// float, and at and past the ends of the int32_t range (3e9, just below
+// -2^31, -2^31, 2^31).
+const uint32_t kUnusualAngles[] = {0x7FC00000, 0x7F800001, 0xFFBFFFFF, 0x7F800000, 0xFF800000,
+                                   0x00000000, 0x80000000, 0x00000001, 0x80000001, 0x7F7FFFFF,
+                                   0x4F32D05E, 0xCF000001, 0xCF000000, 0x4F000000};
+
 }  // namespace
 
 std::string Describe(const Op& op) {
@@ -86,12 +94,7 @@ void Generator::Start() {
   queue_.push_back({.kind = Op::kEntry, .index = 1, .value = 0x50600});
   for (Op::Kind k : {Op::kInfo, Op::kToolInfo, Op::kGuiInfo})
     queue_.push_back({.kind = k, .a1 = 0x11, .a2 = 0x22});
-  // Not numbers quiet and signalling, infinities, denormals, -0, and past the
-  // int32_t range: 3e9, just below -2^31, 2^31.
-  const uint32_t unusual[] = {0x7FC00000, 0x7F800001, 0xFFBFFFFF, 0x7F800000,
-                              0xFF800000, 0x00000001, 0x80000001, 0x80000000,
-                              0x4F32D05E, 0xCF000001, 0x4F000000};
-  for (uint32_t angle : unusual) {
+  for (uint32_t angle : kUnusualAngles) {
     DragAt(angle, 0);
     DragAt(0, angle);
   }
@@ -140,16 +143,13 @@ float Generator::Angle() {
     return static_cast<float>((Below(2) ? -90.0 : 90.0) * static_cast<double>(k) +
                               (Below(600) - 300.0) / 10.0);
   };
-  const uint32_t specials[] = {0x7FC00000, 0x7F800001, 0xFFBFFFFF, 0x7F800000,
-                               0xFF800000, 0x00000000, 0x80000000, 0x4F32D05E /* 3e9 */,
-                               0xCF000001, 0x4F000000, 0xCF000000, 0x7F7FFFFF};
   switch (Below(10)) {
     case 0: return std::bit_cast<float>(Word());
     case 1: return std::bit_cast<float>(Below(0x00800000) | (Below(2) << 31));  // denormal
     case 2:
     case 3: return nearRight(false);
     case 4: return nearRight(true);
-    case 5: return std::bit_cast<float>(specials[Below(std::size(specials))]);
+    case 5: return std::bit_cast<float>(kUnusualAngles[Below(std::size(kUnusualAngles))]);
     case 6: return (Below(2) ? 1.0f : -1.0f) * std::ldexp(1.0f, -static_cast<int>(20 + Below(100)));
     default: return static_cast<float>(static_cast<int32_t>(Below(800001)) - 400000) / 1000.0f;
   }
